@@ -1,0 +1,37 @@
+#pragma once
+// The process-wide options record and its file "options.lyt". Construction
+// loads the file (or writes the defaults when there is none); destruction
+// writes the record back unconditionally.
+#include <string>
+
+#include "settings/sheet_options.h"
+
+class OptionsStore {
+public:
+    // filePath is fixed for the store's life.
+    explicit OptionsStore(std::string filePath);
+    ~OptionsStore();
+    OptionsStore(const OptionsStore&) = delete;
+    OptionsStore& operator=(const OptionsStore&) = delete;
+
+    // "<current directory at the call>/options.lyt".
+    static std::string DefaultPath();
+    // The one store of the process (the last constructed and still alive), or null.
+    static OptionsStore* Instance();
+
+    SheetOptions& Options() { return m_options; }
+    const SheetOptions& Options() const { return m_options; }
+    const std::string& FilePath() const { return m_filePath; }
+
+    void SetDefaults() { m_options.SetDefaults(); }
+    // Reads the file; when it cannot be opened, applies the defaults and writes them.
+    void Load();
+    // Atomic write (temporary file + rename); false when it could not be written,
+    // in which case the old file is left as it was.
+    bool Save() const;
+
+private:
+    SheetOptions m_options{};
+    std::string m_filePath;
+    OptionsStore* m_previousInstance = nullptr;
+};

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs what building, running and testing need on Debian 12 (skips what is there).
+set -eu
+PKGS="build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+ libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+ libjpeg62-turbo-dev fonts-liberation2 fontconfig ffmpeg libgtest-dev libbenchmark-dev
+ xvfb xauth"
+missing=""
+for p in $PKGS; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
