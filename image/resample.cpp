@@ -1,0 +1,287 @@
+// Scaling one image into a rectangle of another: an area average when the
+// picture shrinks along an axis, a Lanczos (support 6) interpolation otherwise.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "image/dib_image.h"
+
+namespace {
+
+constexpr int kSupport = 6;
+constexpr int kTaps = 2 * kSupport;  // columns ix-5 .. ix+6
+constexpr float kPi = 3.1415927f;
+constexpr uint32_t kWhite = 0x00FFFFFF;
+
+inline uint8_t ClampToByte(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 255.0f) return 255;
+    return uint8_t(v);  // truncation toward zero
+}
+
+inline uint32_t Pack(float b, float g, float r) {
+    return uint32_t(ClampToByte(b)) | (uint32_t(ClampToByte(g)) << 8) | (uint32_t(ClampToByte(r)) << 16);
+}
+
+inline int TruncFloor(float v) {
+    const int t = int(v);
+    return v < 0.0f ? t - 1 : t;
+}
+
+// The twelve Lanczos taps around a source coordinate along one axis.
+struct Taps {
+    int first = 0;  // index of the first tap (ix - 5)
+    float weight[kTaps] = {};
+};
+
+Taps LanczosTaps(float pos) {
+    Taps taps;
+    const int ix = TruncFloor(pos);
+    taps.first = ix - (kSupport - 1);
+    for (int k = 0; k < kTaps; ++k) taps.weight[k] = LanczosWeight(float(taps.first + k) - pos, float(kSupport));
+    return taps;
+}
+
+inline int ClampIndex(int i, int size) { return i < 0 ? 0 : (i >= size ? size - 1 : i); }
+
+}  // namespace
+
+float LanczosWeight(float x, float a) {
+    if (std::fabs(x) > a) return 0.0f;
+    if (x == 0.0f) return 1.0f;
+    const float t = kPi * x;
+    return (std::sin(t / a) / (t / a)) * (std::sin(t) / t);
+}
+
+Box IntersectBox(const Box& a, const Box& b) {
+    Box r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+    if (r.left <= r.right && r.top <= r.bottom) return r;
+    return Box{};
+}
+
+// Taps that fall outside the source repeat the edge pixel, so an enlarged
+// picture gets no light fringe at its borders.
+uint32_t CDibImage::SampleLanczos(float x, float y) const {
+    const int w = Width(), h = Height();
+    if (!m_pixels || w == 0 || h == 0) return kWhite;
+    const int ix = TruncFloor(x), iy = TruncFloor(y);
+    if (ix + kSupport < 0 || ix - (kSupport - 1) >= w || iy + kSupport < 0 || iy - (kSupport - 1) >= h)
+        return kWhite;
+    const Taps tx = LanczosTaps(x);
+    const Taps ty = LanczosTaps(y);
+    float sb = 0, sg = 0, sr = 0;
+    for (int kr = 0; kr < kTaps; ++kr) {
+        const float wy = ty.weight[kr];
+        if (wy == 0.0f) continue;
+        const uint8_t* row = m_pixels.get() + size_t(ClampIndex(ty.first + kr, h)) * size_t(m_stride);
+        for (int k = 0; k < kTaps; ++k) {
+            const uint8_t* p = row + size_t(ClampIndex(tx.first + k, w)) * 3;
+            const float wgt = tx.weight[k] * wy;
+            sb += p[0] * wgt;
+            sg += p[1] * wgt;
+            sr += p[2] * wgt;
+        }
+    }
+    return Pack(sb, sg, sr);
+}
+
+uint32_t CDibImage::SampleArea(float x, float y, float scaleX, float scaleY) const {
+    if (scaleX <= 1.0f && scaleY <= 1.0f) return SampleLanczos(x, y);
+    const Box box{x - scaleX / 2, y - scaleY / 2, x + scaleX / 2, y + scaleY / 2};
+    const int i0 = int(box.left + 0.5f), r0 = int(box.top + 0.5f);
+    const int i1 = int(box.right + 0.5f), r1 = int(box.bottom + 0.5f);
+    auto footprint = [](int i, int r) {
+        return Box{float(i) - 0.5f, float(r) - 0.5f, float(i) + 0.5f, float(r) + 0.5f};
+    };
+    float sb = 0, sg = 0, sr = 0;
+    auto add = [&](uint32_t px, float wgt) {
+        sb += float(px & 0xFF) * wgt;
+        sg += float((px >> 8) & 0xFF) * wgt;
+        sr += float((px >> 16) & 0xFF) * wgt;
+    };
+
+    if (scaleX > 1.0f && scaleY > 1.0f) {
+        const Box first = IntersectBox(footprint(i0, r0), box);
+        const Box last = IntersectBox(footprint(i1, r1), box);
+        const float wL = first.right - first.left, hT = first.bottom - first.top;
+        const float wR = last.right - last.left, hB = last.bottom - last.top;
+        for (int r = r0; r <= r1; ++r) {
+            const float wy = r == r0 ? hT : (r == r1 ? hB : 1.0f);
+            for (int i = i0; i <= i1; ++i) {
+                const float wx = i == i0 ? wL : (i == i1 ? wR : 1.0f);
+                add(PixelAtOrWhite(i, r), wx * wy);
+            }
+        }
+    } else {
+        for (int r = r0; r <= r1; ++r) {
+            for (int i = i0; i <= i1; ++i) {
+                const Box part = IntersectBox(footprint(i, r), box);
+                const float area = (part.right - part.left) * (part.bottom - part.top);
+                if (area <= 0.0f) continue;
+                add(SampleLanczos((part.left + part.right) / 2, (part.top + part.bottom) / 2), area);
+            }
+        }
+    }
+    const float norm = 1.0f / ((box.bottom - box.top) * (box.right - box.left));
+    return Pack(sb * norm, sg * norm, sr * norm);
+}
+
+namespace {
+
+// Area average when shrinking along both axes: the weights of a destination
+// pixel are a product of per-column and per-row weights (edge pixels weighted
+// by their overlap with the box), so each is computed once per column and row.
+struct AreaSpan {
+    int first = 0, last = 0;
+    float wFirst = 0, wLast = 0;
+};
+
+AreaSpan AreaAxis(float centre, float scale) {
+    const float lo = centre - scale / 2, hi = centre + scale / 2;
+    AreaSpan s;
+    s.first = int(lo + 0.5f);
+    s.last = int(hi + 0.5f);
+    s.wFirst = std::max(0.0f, std::min(float(s.first) + 0.5f, hi) - std::max(float(s.first) - 0.5f, lo));
+    s.wLast = std::max(0.0f, std::min(float(s.last) + 0.5f, hi) - std::max(float(s.last) - 0.5f, lo));
+    return s;
+}
+
+void ShrinkBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w, int h, float scaleX,
+                    float scaleY) {
+    const int sw = src.Width(), sh = src.Height();
+    std::vector<AreaSpan> cols(w);
+    for (int j = 0; j < w; ++j) cols[j] = AreaAxis((j + 0.5f) * scaleX - 0.5f, scaleX);
+    std::vector<float> acc(size_t(w) * 3);
+    const uint8_t* base = src.Pixels();
+    const int stride = src.Stride();
+
+    for (int i = 0; i < h; ++i) {
+        const AreaSpan rows = AreaAxis((i + 0.5f) * scaleY - 0.5f, scaleY);
+        std::fill(acc.begin(), acc.end(), 0.0f);
+        for (int r = rows.first; r <= rows.last; ++r) {
+            const float wy = r == rows.first ? rows.wFirst : (r == rows.last ? rows.wLast : 1.0f);
+            if (wy == 0.0f) continue;
+            const bool rowInside = r >= 0 && r < sh;
+            const uint8_t* row = rowInside ? base + size_t(r) * size_t(stride) : nullptr;
+            for (int j = 0; j < w; ++j) {
+                const AreaSpan& c = cols[j];
+                float sb = 0, sg = 0, sr = 0;
+                for (int x = c.first; x <= c.last; ++x) {
+                    const float wx = x == c.first ? c.wFirst : (x == c.last ? c.wLast : 1.0f);
+                    if (rowInside && x >= 0 && x < sw) {
+                        const uint8_t* p = row + size_t(x) * 3;
+                        sb += p[0] * wx;
+                        sg += p[1] * wx;
+                        sr += p[2] * wx;
+                    } else {  // outside the source counts as white
+                        sb += 255.0f * wx;
+                        sg += 255.0f * wx;
+                        sr += 255.0f * wx;
+                    }
+                }
+                acc[size_t(j) * 3 + 0] += sb * wy;
+                acc[size_t(j) * 3 + 1] += sg * wy;
+                acc[size_t(j) * 3 + 2] += sr * wy;
+            }
+        }
+        uint8_t* out = dstRow0 + size_t(i) * size_t(dstStride);
+        const float spanY = scaleY;
+        for (int j = 0; j < w; ++j) {
+            const float norm = 1.0f / (spanY * scaleX);
+            out[j * 3 + 0] = ClampToByte(acc[size_t(j) * 3 + 0] * norm);
+            out[j * 3 + 1] = ClampToByte(acc[size_t(j) * 3 + 1] * norm);
+            out[j * 3 + 2] = ClampToByte(acc[size_t(j) * 3 + 2] * norm);
+        }
+    }
+}
+
+// Lanczos when growing (or keeping size) along both axes. The kernel is a
+// product of a column and a row weight, so it runs as a horizontal pass into
+// floating-point rows, then a vertical pass over those rows.
+void EnlargeBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w, int h, float scaleX,
+                     float scaleY) {
+    const int sw = src.Width(), sh = src.Height();
+    std::vector<Taps> cols(w);
+    for (int j = 0; j < w; ++j) cols[j] = LanczosTaps((j + 0.5f) * scaleX - 0.5f);
+    // The horizontal pass of every source row the vertical taps touch.
+    std::vector<float> horiz(size_t(sh) * size_t(w) * 3);
+    const uint8_t* base = src.Pixels();
+    const int stride = src.Stride();
+    for (int r = 0; r < sh; ++r) {
+        const uint8_t* row = base + size_t(r) * size_t(stride);
+        float* out = horiz.data() + size_t(r) * size_t(w) * 3;
+        for (int j = 0; j < w; ++j) {
+            const Taps& t = cols[j];
+            float sb = 0, sg = 0, sr = 0;
+            if (t.first >= 0 && t.first + kTaps <= sw) {
+                const uint8_t* p = row + size_t(t.first) * 3;
+                for (int k = 0; k < kTaps; ++k, p += 3) {
+                    sb += p[0] * t.weight[k];
+                    sg += p[1] * t.weight[k];
+                    sr += p[2] * t.weight[k];
+                }
+            } else {
+                for (int k = 0; k < kTaps; ++k) {
+                    const uint8_t* p = row + size_t(ClampIndex(t.first + k, sw)) * 3;
+                    sb += p[0] * t.weight[k];
+                    sg += p[1] * t.weight[k];
+                    sr += p[2] * t.weight[k];
+                }
+            }
+            out[j * 3 + 0] = sb;
+            out[j * 3 + 1] = sg;
+            out[j * 3 + 2] = sr;
+        }
+    }
+    std::vector<float> acc(size_t(w) * 3);
+    for (int i = 0; i < h; ++i) {
+        const Taps t = LanczosTaps((i + 0.5f) * scaleY - 0.5f);
+        std::fill(acc.begin(), acc.end(), 0.0f);
+        for (int k = 0; k < kTaps; ++k) {
+            const float wy = t.weight[k];
+            if (wy == 0.0f) continue;
+            const float* in = horiz.data() + size_t(ClampIndex(t.first + k, sh)) * size_t(w) * 3;
+            for (size_t n = 0; n < acc.size(); ++n) acc[n] += in[n] * wy;
+        }
+        uint8_t* out = dstRow0 + size_t(i) * size_t(dstStride);
+        for (size_t n = 0; n < acc.size(); ++n) out[n] = ClampToByte(acc[n]);
+    }
+}
+
+}  // namespace
+
+void CDibImage::StretchFrom(const RECT* rect, const CDibImage& source) {
+    FlushSurface();
+    source.FlushSurface();
+    if (!m_pixels) return;
+    RECT r{0, 0, Width(), Height()};
+    if (rect) r = *rect;
+    const int w = r.Width(), h = r.Height();
+    if (w <= 0 || h <= 0) return;
+    if (!source.HasPixels() || source.Width() == 0 || source.Height() == 0) {
+        Fill(&r, 0x00FFFFFF);
+        return;
+    }
+    const float scaleX = float(source.Width()) / float(w);
+    const float scaleY = float(source.Height()) / float(h);
+    // Destination row 0 is the rectangle's bottom row in stored order.
+    uint8_t* dst = m_pixels.get() + size_t(Height() - r.bottom) * size_t(m_stride) + size_t(r.left) * 3;
+
+    if (scaleX > 1.0f && scaleY > 1.0f) {
+        ShrinkBothAxes(source, dst, m_stride, w, h, scaleX, scaleY);
+    } else if (scaleX <= 1.0f && scaleY <= 1.0f) {
+        EnlargeBothAxes(source, dst, m_stride, w, h, scaleX, scaleY);
+    } else {
+        for (int i = 0; i < h; ++i) {
+            uint8_t* out = dst + size_t(i) * size_t(m_stride);
+            const float y = (i + 0.5f) * scaleY - 0.5f;
+            for (int j = 0; j < w; ++j) {
+                const uint32_t px = source.SampleArea((j + 0.5f) * scaleX - 0.5f, y, scaleX, scaleY);
+                out[j * 3 + 0] = uint8_t(px);
+                out[j * 3 + 1] = uint8_t(px >> 8);
+                out[j * 3 + 2] = uint8_t(px >> 16);
+            }
+        }
+    }
+}

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <QFont>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <cstring>
+
+#include "image/dib_image.h"
+#include "image/text_layout.h"
+
+namespace {
+
+LOGFONTA Arial(int height, int weight = 700) {
+    LOGFONTA f{};
+    f.lfHeight = height;
+    f.lfWeight = weight;
+    f.lfPitchAndFamily = 0x22;
+    std::strcpy(f.lfFaceName, "Arial");
+    return f;
+}
+
+RECT Measure(const char* text, const LOGFONTA& font, uint32_t flags = DT_EXPANDTABS) {
+    CDibImage probe;
+    probe.Create(0, 0);
+    probe.SetTextFont(font, 0);
+    RECT r{0, 0, 0, 0};
+    probe.PaintText(text, &r, flags | DT_CALCRECT, false);
+    return r;
+}
+
+// Bounding box (picture coordinates) of pixels that differ from `background`.
+RECT InkBox(const CDibImage& img, uint32_t background) {
+    RECT box{img.Width(), img.Height(), -1, -1};
+    for (int y = 0; y < img.Height(); ++y)
+        for (int x = 0; x < img.Width(); ++x)
+            if (img.PixelAt(x, img.Height() - 1 - y) != background) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x + 1);
+                box.bottom = std::max(box.bottom, y + 1);
+            }
+    return box;
+}
+
+}  // namespace
+
+TEST(TextFont, ArialResolvesToLiberationSans) {
+    QFont f("Arial");
+    EXPECT_EQ(QFontInfo(f).family(), QString("Liberation Sans"));
+}
+
+TEST(TextMeasure, LinesAndWidthsOnEmptyImage) {
+    const LOGFONTA font = Arial(-11);
+    const RECT one = Measure("File Name: a.mp4", font);
+    const RECT two = Measure("File Name: a.mp4\r\nDuration: 00:01:40 and more", font);
+    EXPECT_EQ(one.left, 0);
+    EXPECT_EQ(one.top, 0);
+    EXPECT_GT(one.Height(), 10);
+    EXPECT_LT(one.Height(), 18);
+    EXPECT_EQ(two.Height(), 2 * one.Height());
+    EXPECT_GT(two.Width(), one.Width());
+    EXPECT_EQ(Measure("a\r\nb\r\nc", font).Height(), 3 * one.Height());
+
+    // Negative heights are character heights: doubling doubles the line height roughly.
+    const RECT big = Measure("File Name: a.mp4", Arial(-22));
+    EXPECT_NEAR(double(big.Height()) / one.Height(), 2.0, 0.25);
+    // Positive heights are cell heights.
+    EXPECT_NEAR(Measure("Xg", Arial(30)).Height(), 30, 2);
+}
+
+TEST(TextMeasure, TabsExpandToEightAverageWidths) {
+    const LOGFONTA font = Arial(-11, 400);
+    QFont qf("Arial");
+    qf.setPixelSize(11);
+    const double tab = 8 * QFontMetricsF(qf).averageCharWidth();
+    const RECT r = Measure("a\tb", font);
+    EXPECT_GE(r.Width(), int(tab));
+    EXPECT_LT(r.Width(), int(tab) + 12);
+    EXPECT_GE(Measure("abcdefghijkl\tb", font).Width(), int(2 * tab));
+}
+
+TEST(TextDraw, SingleLineBottomRightIsPlacedAndClipped) {
+    CDibImage img;
+    img.Create(200, 100);
+    img.Fill(nullptr, 0);
+    img.SetTextFont(Arial(-11), 0x00FFFFFF);
+    RECT r{20, 10, 180, 80};
+    img.PaintText("00:01:20", &r, DT_SINGLELINE | DT_BOTTOM | DT_RIGHT, false);
+    const RECT ink = InkBox(img, 0);
+    EXPECT_LE(ink.right, 180);
+    EXPECT_GE(ink.right, 176);  // glyphs end at the right edge
+    EXPECT_LE(ink.bottom, 80);
+    EXPECT_GE(ink.bottom, 74);  // digits sit just above the descent
+    EXPECT_GT(ink.left, 100);
+
+    CDibImage top;
+    top.Create(200, 100);
+    top.Fill(nullptr, 0);
+    top.SetTextFont(Arial(-11), 0x00FFFFFF);
+    RECT r2{20, 10, 180, 80};
+    top.PaintText("00:01:20", &r2, DT_SINGLELINE, false);
+    const RECT ink2 = InkBox(top, 0);
+    EXPECT_GE(ink2.left, 20);
+    EXPECT_LE(ink2.left, 23);
+    EXPECT_GE(ink2.top, 10);
+    EXPECT_LE(ink2.top, 14);
+}
+
+TEST(TextDraw, ClipsToRectangleAndImage) {
+    CDibImage img;
+    img.Create(60, 40);
+    img.Fill(nullptr, 0);
+    img.SetTextFont(Arial(-30), 0x00FFFFFF);
+    RECT r{10, 10, 30, 25};
+    img.PaintText("WWWWWW", &r, DT_SINGLELINE, false);
+    const RECT ink = InkBox(img, 0);
+    EXPECT_GE(ink.left, 10);
+    EXPECT_GE(ink.top, 10);
+    EXPECT_LE(ink.right, 30);
+    EXPECT_LE(ink.bottom, 25);
+
+    RECT beyond{40, 20, 400, 400};  // larger than the image: no crash, stays inside
+    img.PaintText("WWWW\r\nWWWW\r\nWWWW", &beyond, DT_EXPANDTABS, true);
+}
+
+TEST(TextDraw, OutlineIsBlackAroundTextColour) {
+    CDibImage img;
+    img.Create(120, 40);
+    img.Fill(nullptr, MakeRgb(128, 128, 128));
+    img.SetTextFont(Arial(-20), 0x00FFFFFF);
+    RECT r{0, 0, 120, 40};
+    img.PaintText("HIH", &r, DT_SINGLELINE, true);
+    int white = 0, dark = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const uint32_t px = img.PixelAt(x, y) & 0xFF;
+            if (px >= 250) ++white;
+            if (px <= 60) ++dark;
+        }
+    EXPECT_GT(white, 40);
+    EXPECT_GT(dark, 40);
+}
+
+TEST(TextDraw, TextAndPixelOperationsKeepTheirOrder) {
+    CDibImage img;
+    img.Create(100, 30);
+    img.Fill(nullptr, 0);
+    img.SetTextFont(Arial(-20), 0x00FFFFFF);
+    RECT r{0, 0, 100, 30};
+    img.PaintText("HHHHHHH", &r, DT_SINGLELINE, false);
+    RECT left{0, 0, 50, 30};
+    img.Fill(&left, 0);  // covers the left half of the text
+    const RECT ink = InkBox(img, 0);
+    EXPECT_GE(ink.left, 50);
+    EXPECT_GT(ink.right, 60);
+}
+
+TEST(TextLayoutTest, EllipsisCutsTheLineToFit) {
+    QFont qf("Arial");
+    qf.setPixelSize(14);
+    const QFontMetricsF m(qf);
+    const TextLayout layout(m, DT_SINGLELINE | DT_WORD_ELLIPSIS);
+    const QString longLabel = "A very long label that cannot fit in a thumbnail";
+    const QString cut = layout.Ellipsize(longLabel, 110);
+    EXPECT_TRUE(cut.endsWith("..."));
+    EXPECT_LE(layout.LineWidth(cut), 110);
+    EXPECT_TRUE(longLabel.startsWith(cut.chopped(3)));
+    EXPECT_EQ(layout.Ellipsize("short", 110), QString("short"));
+    EXPECT_EQ(layout.Lines("a\r\nb").size(), 1);
+    EXPECT_EQ(TextLayout(m, 0).Lines("a\r\nb\nc").size(), 3);
+}
