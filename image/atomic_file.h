@@ -1,0 +1,109 @@
+#pragma once
+// Replaces a file only once its new contents are completely on disk. The data
+// goes to a temporary sibling first; Commit renames it over the target. If
+// anything fails before that (full disk, write error, the caller gives up), the
+// temporary file is removed and an existing target keeps its old contents.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "image/op_result.h"
+
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::string target) : m_target(std::move(target)) {}
+    ~AtomicFileWriter() { Discard(); }
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Creates the temporary file in the target's folder.
+    OpResult Open();
+    // The open temporary file (null before Open or after Commit/Discard).
+    FILE* File() const { return m_file; }
+    // Flushes (and with sync, forces to the device), closes and renames over
+    // the target. On failure the temporary file is gone and the target untouched.
+    OpResult Commit(bool sync);
+    // Drops the temporary file; the target stays as it was.
+    void Discard();
+
+private:
+    OpResult Fail(const char* what, int error) {
+        Discard();
+        return OpResult::Failure(std::string(what) + " \"" + m_target + "\": " + std::strerror(error));
+    }
+
+    std::string m_target;
+    std::string m_temp;
+    FILE* m_file = nullptr;
+};
+
+inline OpResult AtomicFileWriter::Open() {
+    Discard();
+    const size_t slash = m_target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    if (name.empty()) return OpResult::Failure("Cannot write \"" + m_target + "\": no file name");
+
+    // Writing through a rename would bypass a read-only target; refuse as a
+    // plain open for writing would.
+    struct stat existing {};
+    const bool targetExists = ::stat(m_target.c_str(), &existing) == 0;
+    if (targetExists && S_ISDIR(existing.st_mode)) return Fail("Cannot write", EISDIR);
+    if (targetExists && ::access(m_target.c_str(), W_OK) != 0) return Fail("Cannot write", errno);
+
+    static std::atomic<unsigned> counter{0};
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        m_temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter.fetch_add(1));
+        fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            const int error = errno;
+            m_temp.clear();
+            return Fail("Cannot create", error);
+        }
+    }
+    if (fd < 0) {
+        m_temp.clear();
+        return Fail("Cannot create", EEXIST);
+    }
+    // The replacement keeps the permissions of the file it replaces.
+    if (targetExists) ::fchmod(fd, existing.st_mode & 07777);
+    m_file = ::fdopen(fd, "wb");
+    if (!m_file) {
+        const int error = errno;
+        ::close(fd);
+        return Fail("Cannot create", error);
+    }
+    return OpResult::Success();
+}
+
+inline OpResult AtomicFileWriter::Commit(bool sync) {
+    if (!m_file) return OpResult::Failure("Cannot write \"" + m_target + "\": file not open");
+    if (std::fflush(m_file) != 0 || std::ferror(m_file)) return Fail("Cannot write", errno ? errno : EIO);
+    if (sync && ::fsync(::fileno(m_file)) != 0) return Fail("Cannot write", errno);
+    FILE* file = m_file;
+    m_file = nullptr;
+    if (std::fclose(file) != 0) return Fail("Cannot write", errno);
+    if (std::rename(m_temp.c_str(), m_target.c_str()) != 0) return Fail("Cannot replace", errno);
+    m_temp.clear();
+    return OpResult::Success();
+}
+
+inline void AtomicFileWriter::Discard() {
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+}

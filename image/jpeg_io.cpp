@@ -1,0 +1,277 @@
+// JPEG files for CDibImage, through libjpeg's 6b interface (library version 62).
+//
+// The library reports a fatal error by calling error_exit, which must not
+// return; its standard handler ends the process. Ours jumps back to the
+// operation with the library's own text, so a bad file or a full disk becomes
+// a failure the caller can show. Every span of library calls runs inside
+// RunGuarded and owns nothing with a destructor: the objects that need
+// cleaning up (file, codec object, row buffer) live outside it.
+#include <cerrno>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "image/atomic_file.h"
+#include "image/dib_image.h"
+
+namespace {
+
+// A progressive file may have any number of scans, each one a full pass over
+// the coefficients; a crafted file with thousands of them would keep the
+// decoder busy for minutes. Real files have about ten.
+constexpr int kMaxScans = 500;
+
+// The biggest buffer a picture may take: the bitmap header stores the image
+// size in 32 bits, and nothing the program makes comes near this.
+constexpr uint64_t kMaxImageBytes = 0x7FFFFFFF;
+
+struct JpegErrors {
+    jpeg_error_mgr manager;  // first: the library knows only this part
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    char warning[JMSG_LENGTH_MAX];
+};
+static_assert(std::is_standard_layout_v<JpegErrors>);
+
+JpegErrors& ErrorsOf(j_common_ptr info) { return *reinterpret_cast<JpegErrors*>(info->err); }
+
+[[noreturn]] void JumpBackOnError(j_common_ptr info) {
+    JpegErrors& errors = ErrorsOf(info);
+    (*info->err->format_message)(info, errors.message);
+    std::longjmp(errors.jump, 1);
+}
+
+// Corrupt but decodable data only warns and decoding goes on. Nothing is
+// printed; the first warning is kept so the caller can mention it.
+void KeepFirstWarning(j_common_ptr info) {
+    JpegErrors& errors = ErrorsOf(info);
+    if (errors.warning[0] == '\0') (*info->err->format_message)(info, errors.warning);
+}
+
+void LimitScans(j_common_ptr info) {
+    if (!info->is_decompressor) return;
+    const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number <= kMaxScans) return;
+    JpegErrors& errors = ErrorsOf(info);
+    std::snprintf(errors.message, sizeof errors.message, "more than %d scans in a progressive file", kMaxScans);
+    std::longjmp(errors.jump, 1);
+}
+
+jpeg_error_mgr* InstallErrors(JpegErrors& errors) {
+    jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = JumpBackOnError;
+    errors.manager.output_message = KeepFirstWarning;
+    errors.message[0] = '\0';
+    errors.warning[0] = '\0';
+    return &errors.manager;
+}
+
+// Runs a span of library calls; false when the library raised a fatal error,
+// whose text is then in errors.message. The jump target lives only while the
+// body runs, and the body must not own objects with destructors.
+template <class Body>
+bool RunGuarded(JpegErrors& errors, Body&& body) {
+    if (setjmp(errors.jump) != 0) return false;
+    body();
+    return true;
+}
+
+// Codec objects, destroyed on every path. Destroying an object that was never
+// created (all zero) is a no-op in the library.
+struct Compressor {
+    Compressor() {
+        std::memset(&info, 0, sizeof info);
+        info.err = InstallErrors(errors);
+    }
+    ~Compressor() { jpeg_destroy_compress(&info); }
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+
+    JpegErrors errors;
+    jpeg_compress_struct info;
+};
+
+struct Decompressor {
+    Decompressor() {
+        std::memset(&info, 0, sizeof info);
+        info.err = InstallErrors(errors);
+        progress.progress_monitor = LimitScans;
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&info); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+
+    JpegErrors errors;
+    jpeg_progress_mgr progress{};
+    jpeg_decompress_struct info;
+};
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<FILE, FileCloser>;
+
+void BgrToRgb(const uint8_t* source, uint8_t* target, int32_t width) {
+    for (int32_t x = 0; x < width; ++x, source += 3, target += 3) {
+        target[0] = source[2];
+        target[1] = source[1];
+        target[2] = source[0];
+    }
+}
+
+// The library's row in the chosen output format to a stored BGR row.
+void StoreRow(const uint8_t* source, uint8_t* target, int32_t width, int components, bool invertedCmyk) {
+    if (components == 3) {
+        BgrToRgb(source, target, width);  // the swap is its own inverse
+        return;
+    }
+    // CMYK: each ink darkens its channel, black darkens all three. Files from
+    // Adobe applications (marked by their APP14 segment) store the inks
+    // inverted, 255 meaning no ink.
+    for (int32_t x = 0; x < width; ++x, source += 4, target += 3) {
+        unsigned c = source[0], m = source[1], y = source[2], k = source[3];
+        if (!invertedCmyk) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        target[0] = uint8_t((y * k + 127) / 255);
+        target[1] = uint8_t((m * k + 127) / 255);
+        target[2] = uint8_t((c * k + 127) / 255);
+    }
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+}  // namespace
+
+OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progressive) {
+    const int32_t width = Width();
+    const int32_t height = Height();
+    if (width <= 0 || height <= 0 || !HasPixels()) {
+        return OpResult::Failure("Cannot save " + Quoted(path) + ": the picture is empty (" +
+                                 std::to_string(width) + " x " + std::to_string(height) + ")");
+    }
+    const uint8_t* pixels = Pixels();  // draws pending text into the buffer first
+    const size_t stride = size_t(Stride());
+
+    AtomicFileWriter output(path);
+    if (OpResult opened = output.Open(); !opened) return opened;
+
+    std::vector<uint8_t> row(size_t(width) * 3);
+    Compressor jpeg;
+    jpeg_compress_struct& info = jpeg.info;
+    const bool encoded = RunGuarded(jpeg.errors, [&] {
+        jpeg_create_compress(&info);
+        jpeg_stdio_dest(&info, output.File());
+        info.image_width = JDIMENSION(width);
+        info.image_height = JDIMENSION(height);
+        info.input_components = 3;
+        info.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, quality, TRUE);
+        if (progressive) jpeg_simple_progression(&info);
+        info.density_unit = 1;  // dots per inch
+        info.X_density = 96;
+        info.Y_density = 96;
+        jpeg_start_compress(&info, TRUE);
+        // The file starts with the top row, the buffer with the bottom one.
+        while (info.next_scanline < info.image_height) {
+            const size_t storedRow = size_t(info.image_height - info.next_scanline - 1);
+            BgrToRgb(pixels + storedRow * stride, row.data(), width);
+            JSAMPROW rows[1] = {row.data()};
+            jpeg_write_scanlines(&info, rows, 1);
+        }
+        jpeg_finish_compress(&info);
+    });
+    if (!encoded) return OpResult::Failure("Cannot write " + Quoted(path) + ": " + jpeg.errors.message);
+    return output.Commit(false);
+}
+
+OpResult CDibImage::LoadJpeg(const std::string& path) {
+    Release();  // a failed load leaves the image empty
+    UniqueFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) return OpResult::Failure("Cannot open " + Quoted(path) + ": " + std::strerror(errno));
+
+    Decompressor jpeg;
+    jpeg_decompress_struct& info = jpeg.info;
+    auto failure = [&] {
+        Release();
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": " + jpeg.errors.message);
+    };
+
+    if (!RunGuarded(jpeg.errors, [&] {
+            jpeg_create_decompress(&info);
+            info.progress = &jpeg.progress;
+            jpeg_stdio_src(&info, file.get());
+            jpeg_read_header(&info, TRUE);
+        })) {
+        return failure();
+    }
+
+    // Grey and colour files are delivered as RGB by the library; four-ink
+    // files come as CMYK and are converted here.
+    bool invertedCmyk = false;
+    switch (info.jpeg_color_space) {
+        case JCS_GRAYSCALE:
+        case JCS_YCbCr:
+        case JCS_RGB:
+            info.out_color_space = JCS_RGB;
+            break;
+        case JCS_CMYK:
+        case JCS_YCCK:
+            info.out_color_space = JCS_CMYK;
+            invertedCmyk = info.saw_Adobe_marker;
+            break;
+        default:
+            break;  // unknown: usable only if it has three components
+    }
+    if (!RunGuarded(jpeg.errors, [&] { jpeg_start_decompress(&info); })) return failure();
+
+    const int components = info.output_components;
+    if (components != 3 && !(components == 4 && info.out_color_space == JCS_CMYK)) {
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": unsupported colour format (" +
+                                 std::to_string(components) + " components)");
+    }
+    const int32_t width = int32_t(info.output_width);
+    const int32_t height = int32_t(info.output_height);
+    if (uint64_t(StrideFor(width)) * uint64_t(height) > kMaxImageBytes) {
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" +
+                                 std::to_string(width) + " x " + std::to_string(height) + ")");
+    }
+    if (!Create(width, height)) {
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": not enough memory for " +
+                                 std::to_string(width) + " x " + std::to_string(height) + " pixels");
+    }
+    uint8_t* pixels = Pixels();
+    const size_t stride = size_t(Stride());
+
+    if (!RunGuarded(jpeg.errors, [&] {
+            JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                          info.output_width * JDIMENSION(components), 1);
+            // The first row of the file is the top of the picture: the last stored row.
+            while (info.output_scanline < info.output_height) {
+                // Too few rows makes jpeg_finish_decompress fail, never a wrong row.
+                if (jpeg_read_scanlines(&info, buffer, 1) != 1) break;
+                const size_t storedRow = size_t(info.output_height - info.output_scanline);
+                StoreRow(buffer[0], pixels + storedRow * stride, width, components, invertedCmyk);
+            }
+            jpeg_finish_decompress(&info);
+        })) {
+        return failure();
+    }
+
+    // Decodable damage (a cut-off file, a bad segment) is not an error: the
+    // picture loads and the note says what the library noticed.
+    OpResult result = OpResult::Success();
+    if (jpeg.errors.warning[0] != '\0') result.message = jpeg.errors.warning;
+    return result;
+}

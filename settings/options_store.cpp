@@ -1,0 +1,68 @@
+#include "settings/options_store.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "image/atomic_file.h"
+
+namespace {
+
+OptionsStore* g_instance = nullptr;
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<FILE, FileCloser>;
+
+}  // namespace
+
+OptionsStore::OptionsStore(std::string filePath) : m_filePath(std::move(filePath)), m_previousInstance(g_instance) {
+    g_instance = this;
+    Load();
+}
+
+OptionsStore::~OptionsStore() {
+    Save();  // unconditionally: in-memory changes since the last save persist
+    if (g_instance == this) g_instance = m_previousInstance;
+}
+
+std::string OptionsStore::DefaultPath() {
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        // Too long for the buffer: try a bigger one. Anything else (the folder
+        // was removed): fall back to a name relative to wherever we are.
+        if (errno != ERANGE || buffer.size() >= (1u << 20)) return "options.lyt";
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string folder = buffer.data();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + "options.lyt";
+}
+
+OptionsStore* OptionsStore::Instance() { return g_instance; }
+
+void OptionsStore::Load() {
+    UniqueFile file(std::fopen(m_filePath.c_str(), "rb"));
+    if (!file) {
+        SetDefaults();
+        Save();
+        return;
+    }
+    // Only the first record's worth counts; fields a short file does not
+    // cover take their defaults.
+    uint8_t bytes[kSheetOptionsFileSize];
+    const size_t count = std::fread(bytes, 1, sizeof bytes, file.get());
+    m_options.FromBytes(bytes, count);
+}
+
+bool OptionsStore::Save() const {
+    // A torn or half-written options file would be read back as garbage at the
+    // next start; write a complete copy and swap it in, or leave the old one.
+    AtomicFileWriter output(m_filePath);
+    if (!output.Open()) return false;
+    if (std::fwrite(&m_options, 1, kSheetOptionsFileSize, output.File()) != kSheetOptionsFileSize) return false;
+    return bool(output.Commit(true));
+}
