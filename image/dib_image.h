@@ -36,6 +36,7 @@ public:
 
     // Packed 0x00RRGGBB of pixel (x, stored row); no checks.
     uint32_t PixelAt(int x, int row) const {
+        if (m_surface) FlushSurface();
         const uint8_t* p = m_pixels.get() + size_t(row) * size_t(m_stride) + size_t(x) * 3;
         return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
     }

@@ -100,10 +100,11 @@ int CDibImage::PaintText(const char* text, RECT* rect, uint32_t format, bool out
             if (piece.text.isEmpty()) continue;
             const QPointF origin(std::round(left + piece.x), baseline);
             if (outlined) {
-                // A one-pixel black contour under the glyphs, then the glyphs.
+                // A black contour one pixel wide outside the glyphs (the pen is centred
+                // on the outline, so half of a 2-pixel pen lies outside), then the glyphs.
                 QPainterPath path;
                 path.addText(origin, *m_font, piece.text);
-                painter.strokePath(path, QPen(Qt::black, 1.0));
+                painter.strokePath(path, QPen(Qt::black, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
                 painter.fillPath(path, color);
             } else {
                 painter.setPen(color);
