@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -46,6 +47,14 @@ private:
 
 inline OpResult AtomicFileWriter::Open() {
     Discard();
+    // A link is written through, not replaced by a plain file.
+    struct stat link {};
+    if (::lstat(m_target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = ::realpath(m_target.c_str(), nullptr)) {
+            m_target = resolved;
+            std::free(resolved);
+        }
+    }
     const size_t slash = m_target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);

@@ -29,17 +29,28 @@ void CDibImage::Blur(int16_t radius) {
         const uint8_t* src = rowAt(dy);
         for (int i = 0; i < w * 3; ++i) colSum[i] += src[i];
     }
+    // Division by the window area as a multiply and shift: exact for every
+    // possible sum (at most 255 * 441) and much cheaper than dividing.
+    const uint64_t reciprocal = (uint64_t(1) << 32) / uint64_t(area) + 1;
+    auto divide = [reciprocal](int sum) { return uint8_t((uint64_t(sum) * reciprocal) >> 32); };
     for (int row = 0; row < h; ++row) {
         uint8_t* dst = out.get() + size_t(row) * size_t(m_stride);
-        for (int c = 0; c < 3; ++c) {
-            int sum = 0;
-            for (int dx = -r; dx <= r; ++dx) sum += colSum[size_t(std::clamp(dx, 0, w - 1)) * 3 + c];
-            for (int x = 0; x < w; ++x) {
-                dst[x * 3 + c] = uint8_t(sum / area);
-                const int enter = std::min(x + r + 1, w - 1);
-                const int leave = std::max(x - r, 0);
-                sum += colSum[size_t(enter) * 3 + c] - colSum[size_t(leave) * 3 + c];
-            }
+        int sb = 0, sg = 0, sr = 0;
+        for (int dx = -r; dx <= r; ++dx) {
+            const int* c = &colSum[size_t(std::clamp(dx, 0, w - 1)) * 3];
+            sb += c[0];
+            sg += c[1];
+            sr += c[2];
+        }
+        for (int x = 0; x < w; ++x) {
+            dst[x * 3 + 0] = divide(sb);
+            dst[x * 3 + 1] = divide(sg);
+            dst[x * 3 + 2] = divide(sr);
+            const int* enter = &colSum[size_t(std::min(x + r + 1, w - 1)) * 3];
+            const int* leave = &colSum[size_t(std::max(x - r, 0)) * 3];
+            sb += enter[0] - leave[0];
+            sg += enter[1] - leave[1];
+            sr += enter[2] - leave[2];
         }
         if (row + 1 < h) {
             const uint8_t* enter = rowAt(row + r + 1);

@@ -234,6 +234,13 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         default:
             break;  // unknown: usable only if it has three components
     }
+    // Checked before decoding starts: a progressive file makes the library
+    // allocate its whole coefficient buffer at the start.
+    if (uint64_t(StrideFor(int32_t(info.image_width))) * uint64_t(info.image_height) > kMaxImageBytes) {
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" +
+                                 std::to_string(info.image_width) + " x " + std::to_string(info.image_height) +
+                                 ")");
+    }
     if (!RunGuarded(jpeg.errors, [&] { jpeg_start_decompress(&info); })) return failure();
 
     const int components = info.output_components;
@@ -243,10 +250,6 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
     }
     const int32_t width = int32_t(info.output_width);
     const int32_t height = int32_t(info.output_height);
-    if (uint64_t(StrideFor(width)) * uint64_t(height) > kMaxImageBytes) {
-        return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" +
-                                 std::to_string(width) + " x " + std::to_string(height) + ")");
-    }
     if (!Create(width, height)) {
         return OpResult::Failure("Cannot read " + Quoted(path) + ": not enough memory for " +
                                  std::to_string(width) + " x " + std::to_string(height) + " pixels");

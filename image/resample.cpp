@@ -129,9 +129,11 @@ uint32_t CDibImage::SampleArea(float x, float y, float scaleX, float scaleY) con
 
 namespace {
 
-// Area average when shrinking along both axes: the weights of a destination
-// pixel are a product of per-column and per-row weights (edge pixels weighted
-// by their overlap with the box), so each is computed once per column and row.
+// Area average when shrinking along both axes. The weight of a source pixel
+// is a product of a column weight and a row weight (edge pixels weighted by
+// their overlap with the box), so each destination row first blends its source
+// rows into one floating-point row (contiguous, vectorised), then averages that
+// row across each destination column's span.
 struct AreaSpan {
     int first = 0, last = 0;
     float wFirst = 0, wLast = 0;
@@ -150,48 +152,44 @@ AreaSpan AreaAxis(float centre, float scale) {
 void ShrinkBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w, int h, float scaleX,
                     float scaleY) {
     const int sw = src.Width(), sh = src.Height();
-    std::vector<AreaSpan> cols(w);
-    for (int j = 0; j < w; ++j) cols[j] = AreaAxis((j + 0.5f) * scaleX - 0.5f, scaleX);
-    std::vector<float> acc(size_t(w) * 3);
     const uint8_t* base = src.Pixels();
     const int stride = src.Stride();
+    const size_t rowLen = size_t(sw) * 3;
+    std::vector<AreaSpan> cols(w);
+    for (int j = 0; j < w; ++j) cols[j] = AreaAxis((j + 0.5f) * scaleX - 0.5f, scaleX);
+    std::vector<float> blended(rowLen);
 
     for (int i = 0; i < h; ++i) {
-        const AreaSpan rows = AreaAxis((i + 0.5f) * scaleY - 0.5f, scaleY);
-        std::fill(acc.begin(), acc.end(), 0.0f);
+        const float y = (i + 0.5f) * scaleY - 0.5f;
+        const AreaSpan rows = AreaAxis(y, scaleY);
+        std::fill(blended.begin(), blended.end(), 0.0f);
+        float whiteRows = 0;  // weight of rows outside the source, which count as white
         for (int r = rows.first; r <= rows.last; ++r) {
             const float wy = r == rows.first ? rows.wFirst : (r == rows.last ? rows.wLast : 1.0f);
             if (wy == 0.0f) continue;
-            const bool rowInside = r >= 0 && r < sh;
-            const uint8_t* row = rowInside ? base + size_t(r) * size_t(stride) : nullptr;
-            for (int j = 0; j < w; ++j) {
-                const AreaSpan& c = cols[j];
-                float sb = 0, sg = 0, sr = 0;
-                for (int x = c.first; x <= c.last; ++x) {
-                    const float wx = x == c.first ? c.wFirst : (x == c.last ? c.wLast : 1.0f);
-                    if (rowInside && x >= 0 && x < sw) {
-                        const uint8_t* p = row + size_t(x) * 3;
-                        sb += p[0] * wx;
-                        sg += p[1] * wx;
-                        sr += p[2] * wx;
-                    } else {  // outside the source counts as white
-                        sb += 255.0f * wx;
-                        sg += 255.0f * wx;
-                        sr += 255.0f * wx;
-                    }
-                }
-                acc[size_t(j) * 3 + 0] += sb * wy;
-                acc[size_t(j) * 3 + 1] += sg * wy;
-                acc[size_t(j) * 3 + 2] += sr * wy;
+            if (r < 0 || r >= sh) {
+                whiteRows += wy;
+                continue;
             }
+            const uint8_t* row = base + size_t(r) * size_t(stride);
+            float* acc = blended.data();
+            for (size_t n = 0; n < rowLen; ++n) acc[n] += float(row[n]) * wy;
         }
+        const float boxH = (y + scaleY / 2) - (y - scaleY / 2);
         uint8_t* out = dstRow0 + size_t(i) * size_t(dstStride);
-        const float spanY = scaleY;
         for (int j = 0; j < w; ++j) {
-            const float norm = 1.0f / (spanY * scaleX);
-            out[j * 3 + 0] = ClampToByte(acc[size_t(j) * 3 + 0] * norm);
-            out[j * 3 + 1] = ClampToByte(acc[size_t(j) * 3 + 1] * norm);
-            out[j * 3 + 2] = ClampToByte(acc[size_t(j) * 3 + 2] * norm);
+            const AreaSpan& c = cols[j];
+            const float x = (j + 0.5f) * scaleX - 0.5f;
+            const float boxW = (x + scaleX / 2) - (x - scaleX / 2);
+            float sum[3] = {0, 0, 0};
+            for (int px = c.first; px <= c.last; ++px) {
+                const float wx = px == c.first ? c.wFirst : (px == c.last ? c.wLast : 1.0f);
+                for (int ch = 0; ch < 3; ++ch)
+                    sum[ch] += (px >= 0 && px < sw ? blended[size_t(px) * 3 + ch] + 255.0f * whiteRows
+                                                   : 255.0f * (boxH)) * wx;
+            }
+            const float norm = 1.0f / (boxH * boxW);
+            for (int ch = 0; ch < 3; ++ch) out[j * 3 + ch] = ClampToByte(sum[ch] * norm);
         }
     }
 }
@@ -204,34 +202,29 @@ void EnlargeBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int 
     const int sw = src.Width(), sh = src.Height();
     std::vector<Taps> cols(w);
     for (int j = 0; j < w; ++j) cols[j] = LanczosTaps((j + 0.5f) * scaleX - 0.5f);
-    // The horizontal pass of every source row the vertical taps touch.
+    // One source row as three float planes, padded with repeated edge pixels
+    // so that no tap needs a bounds check.
+    constexpr int kPad = kTaps;
+    const size_t planeLen = size_t(sw) + 2 * kPad;
+    std::vector<float> planes(planeLen * 3);
     std::vector<float> horiz(size_t(sh) * size_t(w) * 3);
     const uint8_t* base = src.Pixels();
     const int stride = src.Stride();
     for (int r = 0; r < sh; ++r) {
         const uint8_t* row = base + size_t(r) * size_t(stride);
+        for (int ch = 0; ch < 3; ++ch) {
+            float* plane = planes.data() + planeLen * ch;
+            for (int x = -kPad; x < sw + kPad; ++x) plane[x + kPad] = row[size_t(ClampIndex(x, sw)) * 3 + ch];
+        }
         float* out = horiz.data() + size_t(r) * size_t(w) * 3;
         for (int j = 0; j < w; ++j) {
             const Taps& t = cols[j];
-            float sb = 0, sg = 0, sr = 0;
-            if (t.first >= 0 && t.first + kTaps <= sw) {
-                const uint8_t* p = row + size_t(t.first) * 3;
-                for (int k = 0; k < kTaps; ++k, p += 3) {
-                    sb += p[0] * t.weight[k];
-                    sg += p[1] * t.weight[k];
-                    sr += p[2] * t.weight[k];
-                }
-            } else {
-                for (int k = 0; k < kTaps; ++k) {
-                    const uint8_t* p = row + size_t(ClampIndex(t.first + k, sw)) * 3;
-                    sb += p[0] * t.weight[k];
-                    sg += p[1] * t.weight[k];
-                    sr += p[2] * t.weight[k];
-                }
+            for (int ch = 0; ch < 3; ++ch) {
+                const float* p = planes.data() + planeLen * ch + (t.first + kPad);
+                float sum = 0;
+                for (int k = 0; k < kTaps; ++k) sum += p[k] * t.weight[k];
+                out[j * 3 + ch] = sum;
             }
-            out[j * 3 + 0] = sb;
-            out[j * 3 + 1] = sg;
-            out[j * 3 + 2] = sr;
         }
     }
     std::vector<float> acc(size_t(w) * 3);
@@ -242,7 +235,8 @@ void EnlargeBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int 
             const float wy = t.weight[k];
             if (wy == 0.0f) continue;
             const float* in = horiz.data() + size_t(ClampIndex(t.first + k, sh)) * size_t(w) * 3;
-            for (size_t n = 0; n < acc.size(); ++n) acc[n] += in[n] * wy;
+            float* a = acc.data();
+            for (size_t n = 0; n < acc.size(); ++n) a[n] += in[n] * wy;
         }
         uint8_t* out = dstRow0 + size_t(i) * size_t(dstStride);
         for (size_t n = 0; n < acc.size(); ++n) out[n] = ClampToByte(acc[n]);
