@@ -10,8 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -47,14 +47,17 @@ private:
 
 inline OpResult AtomicFileWriter::Open() {
     Discard();
-    // A link is written through, not replaced by a plain file.
-    struct stat link {};
-    if (::lstat(m_target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        if (char* resolved = ::realpath(m_target.c_str(), nullptr)) {
-            m_target = resolved;
-            std::free(resolved);
-        }
+    // A link is written through (even one whose file does not exist yet),
+    // not replaced by a plain file.
+    std::filesystem::path target = m_target;
+    std::error_code error;
+    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(target, error));
+         ++depth) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
+    m_target = target.string();
     const size_t slash = m_target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);

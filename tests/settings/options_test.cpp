@@ -296,6 +296,19 @@ TEST(OptionsBadFile, FolderInPlaceOfTheFileGivesDefaults) {
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"options.lyt"});
 }
 
+TEST(OptionsRoundTrip, SavingThroughALinkKeepsTheLink) {
+    ScratchDir dir;
+    fs::create_directory(dir.path() / "real");
+    fs::create_symlink(dir.path() / "real" / "kept.lyt", dir.path() / "options.lyt");
+    {
+        OptionsStore store(dir / "options.lyt");  // dangling link: the defaults are written
+        store.Options().columns = 8;
+    }
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "options.lyt"));
+    OptionsStore again((dir.path() / "real" / "kept.lyt").string());
+    EXPECT_EQ(again.Options().columns, 8);
+}
+
 // ------------------------------------------------------------ failed writes
 
 TEST(OptionsWriteFailure, MissingFolderKeepsTheRecordInMemory) {
