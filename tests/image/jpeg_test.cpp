@@ -373,6 +373,38 @@ TEST(JpegLoadFailure, EndlessProgressiveScansAreRefused) {
     EXPECT_FALSE(loaded.HasPixels());
 }
 
+TEST(JpegLoadFailure, ImpossibleSizesInTheHeaderAreRefused) {
+    ScratchDir dir;
+    CDibImage image;
+    MakeNoise(image, 16, 16);
+    ASSERT_TRUE(image.SaveJpeg(dir / "b.jpg", 90, false));
+    const std::vector<uint8_t> file = ReadBytes(dir / "b.jpg");
+    size_t sof = 0;
+    for (const Segment& s : HeaderSegments(file))
+        if (s.marker == 0xC0) sof = s.offset;
+    ASSERT_GT(sof, 0u);
+
+    // Claims 65000 x 65000: refused before the decoder allocates anything.
+    std::vector<uint8_t> huge = file;
+    huge[sof + 5] = huge[sof + 7] = 0xFD;
+    huge[sof + 6] = huge[sof + 8] = 0xE8;
+    WriteBytes(dir / "huge.jpg", huge);
+    CDibImage loaded;
+    OpResult result = loaded.LoadJpeg(dir / "huge.jpg");
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("too large"), std::string::npos) << result.message;
+    EXPECT_FALSE(loaded.HasPixels());
+
+    // Claims no rows at all: the library's own fatal error, caught.
+    std::vector<uint8_t> empty = file;
+    empty[sof + 5] = empty[sof + 6] = 0;
+    WriteBytes(dir / "empty.jpg", empty);
+    result = loaded.LoadJpeg(dir / "empty.jpg");
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(result.message.empty());
+    EXPECT_FALSE(loaded.HasPixels());
+}
+
 // --------------------------------------------------- damaged but decodable
 
 TEST(JpegLoad, TruncatedImageDataStillLoadsWithANote) {
