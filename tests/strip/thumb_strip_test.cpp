@@ -244,11 +244,18 @@ TEST_F(StripTest, EmptyStripMarkerOnlyAtLeftEnd) {
     EXPECT_TRUE(Labels().empty());
 }
 
-TEST_F(StripTest, MovesWithoutButtonHideMarkerWithoutDrawing) {
+TEST_F(StripTest, MoveWithoutLeftButtonHidesMarker) {
     ShowWithClient(400, 103);
-    AddFrames({"A"});
-    QTest::mouseMove(View(), QPoint(50, 50));
+    AddFrames({"A", "B"});
+    Press(Qt::LeftButton, 10);
+    DragMove(200);
+    ASSERT_EQ(strip.DropMarkerX(), 256);
+    QMouseEvent move(QEvent::MouseMove, QPointF(220, 40), View()->mapToGlobal(QPointF(220, 40)),
+                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(View(), &move);
     EXPECT_EQ(strip.DropMarkerX(), -1);
+    Release(220);
+    EXPECT_EQ(Labels(), std::vector<std::string>({"B", "A"}));
 }
 
 TEST_F(StripTest, ScrollStepsAndClamping) {
