@@ -5,5 +5,44 @@ out="$1"
 mkdir -p "$out"
 cd "$out"
 [ -f .done ] && exit 0
-# Clip recipes are added by the player tests' author below.
+
+ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
+pic() { echo "testsrc2=size=$1:rate=25:duration=$2"; }
+tone() { echo "sine=frequency=440:sample_rate=44100:duration=$1"; }
+
+# H.264 with B-frames and short groups of pictures, AAC sound.
+ff -f lavfi -i "$(pic 320x240 4)" -f lavfi -i "$(tone 4)" \
+   -c:v libx264 -preset veryfast -g 50 -bf 3 -pix_fmt yuv420p -c:a aac -b:a 64k h264_aac.mp4
+# MPEG-2 programme stream.
+ff -f lavfi -i "$(pic 320x240 4)" -f lavfi -i "$(tone 4)" \
+   -c:v mpeg2video -q:v 3 -g 12 -bf 2 -c:a mp2 mpeg2.mpg
+# VP9 in WebM.
+ff -f lavfi -i "$(pic 320x240 3)" -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 400k -g 30 vp9.webm
+# Windows Media: WMV2 / WMA2 in ASF.
+ff -f lavfi -i "$(pic 320x240 3)" -f lavfi -i "$(tone 3)" -c:v wmv2 -q:v 3 -g 25 -c:a wmav2 -b:a 64k wmv2.wmv
+# Motion JPEG in AVI.
+ff -f lavfi -i "$(pic 320x240 3)" -f lavfi -i "$(tone 3)" -c:v mjpeg -q:v 3 -c:a pcm_s16le mjpeg.avi
+# A folder whose name sends everything inside to the ASF demuxer: a real ASF
+# file without a telling extension, and an AVI file the ASF demuxer cannot read.
+mkdir -p x.wmv
+cp wmv2.wmv x.wmv/movie.bin
+cp mjpeg.avi x.wmv/movie.avi
+# Picture only, two seconds; sound only.
+ff -f lavfi -i "$(pic 320x240 2)" -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p noaudio.mp4
+ff -f lavfi -i "$(tone 2)" -c:a aac -b:a 64k audioonly.m4a
+# Odd size (4:4:4 so that x264 accepts it).
+ff -f lavfi -i "$(pic 320x240 2)" -vf scale=321:241 -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv444p odd.mp4
+# Anamorphic: pixels 16:11.
+ff -f lavfi -i "$(pic 320x240 2)" -vf setsar=16/11 -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p anamorphic.mp4
+# Rotated a quarter turn by the display matrix (written when copying).
+ff -i noaudio.mp4 -c copy -metadata:s:v:0 rotate=90 rotated.mp4
+# Ten bits per sample.
+ff -f lavfi -i "$(pic 320x240 2)" -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p10le tenbit.mp4
+# BT.709 matrix, full range, tagged.
+ff -f lavfi -i "$(pic 320x240 2)" -vf scale=out_color_matrix=bt709:out_range=full,format=yuv420p \
+   -c:v libx264 -preset veryfast -g 25 -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
+   -color_range pc bt709_full.mp4
+# 100 seconds, tiny, long groups of pictures (Grab All labels).
+ff -f lavfi -i "testsrc2=size=64x48:rate=25:duration=100" -c:v libx264 -preset ultrafast -g 250 \
+   -pix_fmt yuv420p long100.mp4
 touch .done

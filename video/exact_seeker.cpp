@@ -1,0 +1,201 @@
+#include "video/exact_seeker.h"
+
+#include <cmath>
+
+namespace {
+// Without an index covering the target, decoding forward is preferred over a
+// seek only for short distances.
+constexpr double kForwardWithoutIndex = 3.0;
+}  // namespace
+
+int ExactSeeker::Open(const std::string& path, std::string& message) {
+    Close();
+    int rc = OpenMediaSource(path, m_fmt, m_info, message);
+    if (rc < 0) return rc;
+    if (m_info.videoStream < 0) return 0;  // sound only: nothing to grab
+    rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, 0, m_decoder);
+    if (rc < 0) {
+        message = AvErrorText(rc);
+        Close();
+        return rc;
+    }
+    m_stream = m_fmt->streams[m_info.videoStream];
+    m_converter.SetGeometry(m_info.rotation, m_info.sampleAspect);
+    m_packet = MakePacket();
+    m_decoderPrimed = false;
+    return 0;
+}
+
+void ExactSeeker::Close() {
+    m_current.reset();
+    m_ahead.reset();
+    m_currentPts = m_aheadPts = AV_NOPTS_VALUE;
+    m_lastImage.reset();
+    m_lastImagePts = AV_NOPTS_VALUE;
+    m_packet.reset();
+    m_decoder.reset();
+    m_fmt.reset();
+    m_stream = nullptr;
+    m_info = MediaInfo{};
+    m_inputEnded = false;
+    m_decoderPrimed = false;
+    m_lastFrameTs = AV_NOPTS_VALUE;
+}
+
+int64_t ExactSeeker::ToStreamTs(double seconds) const {
+    const AVRational tb = m_stream->time_base;
+    // A small allowance keeps a time given exactly at a frame on that frame
+    // despite rounding of the decimal seconds.
+    double ticks = (seconds + m_info.startTime) * tb.den / tb.num;
+    return int64_t(std::floor(ticks + 1e-3));
+}
+
+double ExactSeeker::ToSeconds(int64_t ts) const { return double(ts) * av_q2d(m_stream->time_base) - m_info.startTime; }
+
+bool ExactSeeker::ShouldSeek(int64_t target) const {
+    if (!m_decoderPrimed || m_currentPts == AV_NOPTS_VALUE) return true;
+    if (target < m_currentPts) return true;
+    if (m_aheadPts != AV_NOPTS_VALUE && target < m_aheadPts) return false;  // same frame
+    if (m_inputEnded) return false;
+    // The keyframe a seek would land on: when it is not past the frame we hold,
+    // decoding on from here is no more work than seeking.
+    int idx = av_index_search_timestamp(m_stream, target, AVSEEK_FLAG_BACKWARD);
+    const double distance = double(target - m_currentPts) * av_q2d(m_stream->time_base);
+    if (idx < 0) return distance > kForwardWithoutIndex;
+    const AVIndexEntry* entry = avformat_index_get_entry(m_stream, idx);
+    if (!entry || entry->timestamp > m_currentPts) return true;
+    // Is the index known beyond the target? If not, a later keyframe may exist.
+    const int count = avformat_index_get_entries_count(m_stream);
+    const AVIndexEntry* last = avformat_index_get_entry(m_stream, count - 1);
+    if (last && last->timestamp >= target) return false;
+    return distance > kForwardWithoutIndex;
+}
+
+bool ExactSeeker::SeekBefore(int64_t target) {
+    ++m_seeks;
+    int rc = av_seek_frame(m_fmt.get(), m_info.videoStream, target, AVSEEK_FLAG_BACKWARD);
+    if (rc < 0) rc = avformat_seek_file(m_fmt.get(), m_info.videoStream, INT64_MIN, target, target, 0);
+    if (rc < 0) rc = av_seek_frame(m_fmt.get(), -1, m_fmt->start_time == AV_NOPTS_VALUE ? 0 : m_fmt->start_time,
+                                   AVSEEK_FLAG_BACKWARD);
+    if (rc < 0) rc = avio_seek(m_fmt->pb, 0, SEEK_SET) < 0 ? -1 : 0;
+    avcodec_flush_buffers(m_decoder.get());
+    m_current.reset();
+    m_ahead.reset();
+    m_currentPts = m_aheadPts = AV_NOPTS_VALUE;
+    m_inputEnded = false;
+    m_decoderPrimed = true;
+    m_lastFrameTs = AV_NOPTS_VALUE;
+    m_sawKey = false;
+    m_framesWithoutKey = 0;
+    return rc >= 0;
+}
+
+void ExactSeeker::TakeFrame(FramePtr frame, int64_t target) {
+    ++m_decodedFrames;
+    int64_t pts = frame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) pts = m_lastFrameTs == AV_NOPTS_VALUE ? 0 : m_lastFrameTs + 1;
+    m_lastFrameTs = pts;
+    // After a seek the demuxer may land between keyframes (programme streams
+    // have no index): pictures before the first keyframe, and those shown
+    // before it, lack their references and are not the movie's.
+    if (!m_sawKey) {
+        const bool key = frame->key_frame || frame->pict_type == AV_PICTURE_TYPE_I || ++m_framesWithoutKey > 300;
+        if (!key) return;
+        m_sawKey = true;
+        m_keyPts = pts;
+    } else if (pts < m_keyPts) {
+        return;
+    }
+    if (pts <= target) {
+        m_current = std::move(frame);
+        m_currentPts = pts;
+    } else if (!m_ahead) {
+        m_ahead = std::move(frame);
+        m_aheadPts = pts;
+    }
+}
+
+void ExactSeeker::DecodeUpTo(int64_t target) {
+    // A frame held from the last call may already be the answer or lie past it.
+    if (m_ahead && m_aheadPts <= target) {
+        m_current = std::move(m_ahead);
+        m_currentPts = m_aheadPts;
+        m_aheadPts = AV_NOPTS_VALUE;
+    }
+    if (m_ahead) return;
+    // Frames more than this before the target are never the answer when a
+    // later one is, so the decoder may drop those that nothing refers to.
+    const int64_t margin =
+        std::max<int64_t>(1, int64_t(std::ceil(2.5 * m_info.frameDuration / av_q2d(m_stream->time_base))));
+    FramePtr frame = MakeFrame();
+    while (!m_ahead) {
+        int rc = avcodec_receive_frame(m_decoder.get(), frame.get());
+        if (rc == 0) {
+            TakeFrame(std::move(frame), target);
+            frame = MakeFrame();
+            continue;
+        }
+        if (rc == AVERROR_EOF) {
+            m_inputEnded = true;
+            return;
+        }
+        if (rc != AVERROR(EAGAIN)) return;
+        if (m_inputEnded) return;
+        // Feed one more packet of the video stream.
+        for (;;) {
+            rc = av_read_frame(m_fmt.get(), m_packet.get());
+            if (rc < 0) {
+                m_inputEnded = true;
+                avcodec_send_packet(m_decoder.get(), nullptr);
+                break;
+            }
+            if (m_packet->stream_index != m_info.videoStream) {
+                av_packet_unref(m_packet.get());
+                continue;
+            }
+            const int64_t pts = m_packet->pts;
+            const bool early = pts != AV_NOPTS_VALUE && pts + margin < target;
+            m_decoder->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
+            av_packet_unref(m_packet.get());
+            if (rc == AVERROR(EAGAIN)) continue;  // cannot happen after EAGAIN from receive
+            break;
+        }
+    }
+}
+
+VideoImagePtr ExactSeeker::FrameAt(double seconds) {
+    if (!m_decoder) return nullptr;
+    if (!(seconds >= 0.0)) seconds = 0.0;
+    const int64_t target = ToStreamTs(seconds);
+    if (ShouldSeek(target)) {
+        SeekBefore(target);
+        DecodeUpTo(target);
+        // The demuxer may land after the target (no index, damaged file): step
+        // back further until a frame at or before the target comes first.
+        double back = 1.0;
+        while (m_current == nullptr && m_ahead && m_aheadPts > target && back < 1e6) {
+            const int64_t earlier = target - int64_t(back / av_q2d(m_stream->time_base));
+            SeekBefore(earlier);
+            DecodeUpTo(target);
+            if (ToSeconds(earlier) < -1.0) break;
+            back *= 4.0;
+        }
+    } else {
+        DecodeUpTo(target);
+    }
+    // Before the first frame the first frame shows.
+    if (!m_current && m_ahead) {
+        m_current = std::move(m_ahead);
+        m_currentPts = m_aheadPts;
+        m_aheadPts = AV_NOPTS_VALUE;
+    }
+    if (!m_current) return nullptr;
+    if (m_lastImage && m_lastImagePts == m_currentPts) return m_lastImage;
+    VideoImagePtr image = m_converter.Convert(m_current.get(), ToSeconds(m_currentPts));
+    if (image) {
+        m_lastImage = image;
+        m_lastImagePts = m_currentPts;
+    }
+    return image;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// Finds the exact frame on screen at a given time: the last frame whose
+// presentation time is at or before it. Keeps one demuxer and decoder open
+// between calls so that a run of forward seeks (Grab All) decodes each stretch
+// of the movie once: no seek when the target lies ahead in the same group of
+// pictures, frames that nothing refers to are skipped before the target, and
+// the decoder uses frame threads.
+#include <string>
+
+#include "video/ff_handles.h"
+#include "video/frame_converter.h"
+#include "video/media_source.h"
+
+class ExactSeeker {
+public:
+    // 0 or a negative FFmpeg code; `message` explains a failure.
+    int Open(const std::string& path, std::string& message);
+    void Close();
+    bool IsOpen() const { return m_decoder != nullptr; }
+    const MediaInfo& Info() const { return m_info; }
+
+    // Picture on screen at `seconds` from the movie start; null when the movie
+    // has no decodable frame there. The picture's time is the frame's.
+    VideoImagePtr FrameAt(double seconds);
+
+    // How many decoded frames and seeks the calls so far cost (for tests).
+    int DecodedFrames() const { return m_decodedFrames; }
+    int Seeks() const { return m_seeks; }
+
+private:
+    int64_t ToStreamTs(double seconds) const;
+    double ToSeconds(int64_t ts) const;
+    bool ShouldSeek(int64_t target) const;
+    bool SeekBefore(int64_t target);
+    // Decodes until a frame later than target is seen or the stream ends.
+    void DecodeUpTo(int64_t target);
+    void TakeFrame(FramePtr frame, int64_t target);
+
+    FormatContextPtr m_fmt;
+    CodecContextPtr m_decoder;
+    MediaInfo m_info;
+    FrameConverter m_converter;
+    PacketPtr m_packet;
+    AVStream* m_stream = nullptr;
+
+    // Last decoded frame at or before the previous target.
+    FramePtr m_current;
+    int64_t m_currentPts = AV_NOPTS_VALUE;
+    // A decoded frame past the previous target, kept for the next call.
+    FramePtr m_ahead;
+    int64_t m_aheadPts = AV_NOPTS_VALUE;
+    bool m_decoderPrimed = false;  // decoder holds state from packets since the last seek
+    bool m_inputEnded = false;
+    int64_t m_lastFrameTs = AV_NOPTS_VALUE;  // for frames without timestamps
+    bool m_sawKey = false;                    // a keyframe came since the last seek
+    int64_t m_keyPts = AV_NOPTS_VALUE;
+    int m_framesWithoutKey = 0;
+    VideoImagePtr m_lastImage;
+    int64_t m_lastImagePts = AV_NOPTS_VALUE;
+    int m_decodedFrames = 0;
+    int m_seeks = 0;
+};

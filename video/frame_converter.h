@@ -1,0 +1,34 @@
+#pragma once
+// Turns decoded frames into VideoImage pictures: colour conversion honouring the
+// frame's matrix and range, non-square pixels widened to the display aspect,
+// then the stream's rotation.
+#include "video/ff_handles.h"
+#include "video/video_image.h"
+
+class FrameConverter {
+public:
+    // rotation: clockwise degrees, 0, 90, 180 or 270. sar: sample aspect ratio
+    // (0/1 or 1/1 for square pixels).
+    void SetGeometry(int rotation, AVRational sar) {
+        m_rotation = rotation;
+        m_sar = sar;
+    }
+    // Null when the frame cannot be converted.
+    std::shared_ptr<VideoImage> Convert(const AVFrame* frame, double time);
+
+    // Display size before rotation for a coded size, after widening.
+    static void DisplaySize(int codedW, int codedH, AVRational sar, int* w, int* h);
+
+private:
+    bool Prepare(const AVFrame* frame, int dstW, int dstH);
+
+    SwsPtr m_sws;
+    int m_rotation = 0;
+    AVRational m_sar{0, 1};
+    // What m_sws was made for.
+    int m_srcW = 0, m_srcH = 0, m_srcFormat = -1, m_dstW = 0, m_dstH = 0;
+    int m_colorspace = -1, m_fullRange = -1;
+};
+
+// Rotates a top-down 32-bit picture clockwise by 90, 180 or 270 degrees.
+void RotatePixels(VideoImage& image, int rotation);

@@ -1,0 +1,173 @@
+#include "video/movie_player.h"
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+
+#include "video/event_signal.h"
+#include "video/exact_seeker.h"
+#include "video/playback_engine.h"
+
+CMoviePlayer::CMoviePlayer() = default;
+
+CMoviePlayer::~CMoviePlayer() { Close(); }
+
+long CMoviePlayer::Open(const char* fileName) {
+    Close();
+    m_lastError.clear();
+    if (!fileName) {
+        m_lastError = AvErrorText(AVERROR(EINVAL));
+        return AVERROR(EINVAL);
+    }
+    m_events = std::make_unique<EventSignal>();
+    m_engine = std::make_unique<PlaybackEngine>(*m_events);
+    m_seeker = std::make_unique<ExactSeeker>();
+    m_engine->SetFrameCallback(m_frameCallback);
+    int rc = m_seeker->Open(fileName, m_lastError);
+    if (rc == 0) rc = m_engine->Open(fileName, m_lastError);
+    if (rc == 0 && m_seeker->Info().videoStream >= 0) {
+        VideoImagePtr first = m_seeker->FrameAt(0.0);
+        if (first) {
+            m_engine->ShowImage(first, 0.0);
+        } else if (m_seeker->Info().audioStream < 0) {
+            // A picture stream that yields no picture and no sound: nothing plays.
+            rc = AVERROR_INVALIDDATA;
+            m_lastError = AvErrorText(rc);
+        }
+    }
+    if (rc < 0) {
+        if (m_lastError.empty()) m_lastError = kOpenFailedText;
+        const std::string why = m_lastError;
+        Close();
+        m_lastError = why;
+        return rc;
+    }
+    m_state = Opened;
+    return 0;
+}
+
+long CMoviePlayer::Close() {
+    m_state = Closed;
+    m_engine.reset();  // joins its threads before the event queue goes
+    m_seeker.reset();
+    m_events.reset();
+    return 0;
+}
+
+long CMoviePlayer::Play() {
+    if (!m_engine) return 1;
+    const double position = GetCurrentPosition();
+    const double duration = GetDuration();
+    if (std::fabs(duration - position) < 1.0) SetPosition(0.0, false);
+    m_state = Running;
+    m_engine->SetRunning(true);
+    return 1;
+}
+
+long CMoviePlayer::Pause() {
+    m_state = Paused;
+    if (m_engine) m_engine->SetRunning(false);
+    return 1;
+}
+
+long CMoviePlayer::Stop() {
+    m_state = Stopped;
+    if (m_engine) m_engine->SetRunning(false);
+    return 1;
+}
+
+double CMoviePlayer::GetDuration() const { return m_engine ? m_engine->Info().duration : 0.0; }
+
+double CMoviePlayer::GetCurrentPosition() const { return m_engine ? m_engine->Position() : 0.0; }
+
+bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
+    if (!m_engine) return false;
+    if (!std::isfinite(position)) return false;
+    // Times travel in 100 ns units, truncated toward zero.
+    // (a hair added so that decimal times such as 1.495 are not cut to 1.4949999)
+    position = std::trunc(position * 1e7 + 1e-6) / 1e7;
+    if (position < 0.0) position = 0.0;
+    const double duration = GetDuration();
+    if (duration > 0.0 && position > duration) position = duration;
+    m_engine->Seek(position);
+    if (!refreshWhenStopped || m_state == Running || !m_seeker || !m_seeker->IsOpen()) return true;
+    VideoImagePtr image = m_seeker->FrameAt(position);
+    if (!image) return false;
+    m_engine->ShowImage(std::move(image), position);
+    return true;
+}
+
+bool CMoviePlayer::SetTimeFormat(TimeFormat format) {
+    if (!m_engine || format != TimeFormat::MediaTime) return false;
+    m_timeFormat = format;
+    return true;
+}
+
+bool CMoviePlayer::GetNativeVideoSize(int32_t* width, int32_t* height) const {
+    if (!width || !height) return false;
+    *width = *height = 0;
+    if (!m_engine || m_engine->Info().videoStream < 0) return false;
+    const MediaInfo& info = m_engine->Info();
+    const bool turned = info.rotation == 90 || info.rotation == 270;
+    *width = turned ? info.codedHeight : info.codedWidth;
+    *height = turned ? info.codedWidth : info.codedHeight;
+    return true;
+}
+
+bool CMoviePlayer::SetVideoPosition(int x, int y, int width, int height) {
+    if (!m_engine) return false;
+    m_videoRect = QRect(x, y, width, height);
+    return true;
+}
+
+bool CMoviePlayer::RepaintVideo(QPainter& painter) const {
+    if (!m_engine || !m_videoRect.isValid()) return false;
+    painter.fillRect(m_videoRect, Qt::black);
+    VideoImagePtr image = m_engine->CurrentImage();
+    if (!image || image->width <= 0 || image->height <= 0) return true;
+    // Largest rectangle of the picture's aspect that fits, centred.
+    const double scale = std::min(double(m_videoRect.width()) / image->width,
+                                  double(m_videoRect.height()) / image->height);
+    const int w = std::max(1, int(std::lround(image->width * scale)));
+    const int h = std::max(1, int(std::lround(image->height * scale)));
+    const QRect target(m_videoRect.x() + (m_videoRect.width() - w) / 2,
+                       m_videoRect.y() + (m_videoRect.height() - h) / 2, w, h);
+    const QImage view(reinterpret_cast<const uchar*>(image->pixels.data()), image->width, image->height,
+                      image->width * 4, QImage::Format_RGB32);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(target, view);
+    return true;
+}
+
+bool CMoviePlayer::RepaintVideo(QPaintDevice* device) const {
+    if (!device) return false;
+    QPainter painter(device);
+    return painter.isActive() && RepaintVideo(painter);
+}
+
+int CMoviePlayer::GetEventHandle() const { return m_events ? m_events->Handle() : -1; }
+
+long CMoviePlayer::GetEvent() { return m_events ? m_events->Take() : 0; }
+
+GrabBlock CMoviePlayer::GetCurrentImage() const {
+    if (!m_engine) return nullptr;
+    VideoImagePtr image = m_engine->CurrentImage();
+    if (!image) return nullptr;
+    return MakeGrabBlock(*image);
+}
+
+long CMoviePlayer::GetCurrentImage(uint8_t** block) const {
+    if (!block) return AVERROR(EINVAL);
+    GrabBlock grabbed = GetCurrentImage();
+    *block = grabbed.release();
+    return *block ? 0 : AVERROR(ENODATA);
+}
+
+void CMoviePlayer::SetFrameCallback(std::function<void()> callback) {
+    m_frameCallback = std::move(callback);
+    if (m_engine) m_engine->SetFrameCallback(m_frameCallback);
+}
+
+int64_t CMoviePlayer::DroppedFrames() const { return m_engine ? m_engine->DroppedFrames() : 0; }
+
+bool CMoviePlayer::PlaysSound() const { return m_engine && m_engine->PlaysSound(); }

@@ -1,0 +1,116 @@
+#pragma once
+// Playback off the user-interface thread: a demux thread fills bounded packet
+// queues, one decoder thread per stream turns them into pictures and sound, and
+// a presenter thread shows each picture when the clock reaches its time. Every
+// seek increments a serial number; packets, pictures and sound of an older
+// serial are dropped wherever they are met.
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "video/audio_output.h"
+#include "video/bounded_queue.h"
+#include "video/event_signal.h"
+#include "video/ff_handles.h"
+#include "video/frame_converter.h"
+#include "video/media_source.h"
+#include "video/playback_clock.h"
+#include "video/video_image.h"
+
+class PlaybackEngine {
+public:
+    explicit PlaybackEngine(EventSignal& events);
+    ~PlaybackEngine();
+    PlaybackEngine(const PlaybackEngine&) = delete;
+    PlaybackEngine& operator=(const PlaybackEngine&) = delete;
+
+    // Opens the movie and starts the threads, paused at the start. 0 or a
+    // negative FFmpeg code with `message`.
+    int Open(const std::string& path, std::string& message);
+    void Close();
+
+    const MediaInfo& Info() const { return m_info; }
+    void SetRunning(bool running);
+    // Continues playback from `seconds`; never waits for decoding.
+    void Seek(double seconds);
+    // Time of the picture on screen, or of the sound when there is no picture.
+    double Position() const;
+    VideoImagePtr CurrentImage() const;
+    // Shows a picture found elsewhere (an exact seek) at position `seconds`.
+    void ShowImage(VideoImagePtr image, double seconds);
+    // Called on the presenter thread after each new picture.
+    void SetFrameCallback(std::function<void()> callback);
+
+    bool PlaysSound() const { return m_audioOut != nullptr; }
+    int64_t DroppedFrames() const { return m_dropped.load(); }
+    int64_t PresentedFrames() const { return m_presented.load(); }
+
+private:
+    struct PacketItem {
+        PacketPtr packet;  // null marks the end of the stream
+        int serial = 0;
+    };
+    struct PictureItem {
+        VideoImagePtr image;  // null marks the end of the stream
+        int serial = 0;
+    };
+    using PacketQueue = BoundedQueue<PacketItem>;
+
+    void DemuxLoop();
+    void VideoLoop();
+    void AudioLoop();
+    void PresentLoop();
+    bool DoPendingSeek();
+    bool QueuesSatisfied() const;
+    void PostOnce(long code, int serial);
+    bool EndReached(int serial);
+    void Present(const PictureItem& item);
+    void UpdateClockRunning();
+    double SecondsOf(int64_t ts, AVRational tb) const;
+
+    EventSignal& m_events;
+    MediaInfo m_info;
+    FormatContextPtr m_fmt;
+    CodecContextPtr m_videoDec;
+    CodecContextPtr m_audioDec;
+    FrameConverter m_converter;
+    std::unique_ptr<AudioOutput> m_audioOut;
+    PlaybackClock m_clock;
+
+    PacketQueue m_videoPackets{256, 8 << 20};
+    PacketQueue m_audioPackets{512, 2 << 20};
+    BoundedQueue<PictureItem> m_pictures{3, 1 << 30};
+
+    std::atomic<bool> m_quit{false};
+    std::atomic<int> m_serial{0};
+    std::mutex m_control;
+    std::condition_variable m_wake;
+    bool m_seekPending = false;
+    double m_seekTarget = 0.0;
+    double m_dropBefore = 0.0;  // pictures ending before this time are not shown
+    bool m_running = false;
+    bool m_holdClock = false;  // after a seek, until the first new picture is shown
+    bool m_demuxEnded = false;
+    bool m_readFailed = false;
+    int m_videoEndSerial = -1;
+    int m_audioEndSerial = -1;
+    int m_postedSerial = -1;
+    std::atomic<int> m_decodeFailures{0};
+
+    mutable std::mutex m_imageMutex;
+    VideoImagePtr m_image;
+    double m_position = 0.0;
+    std::function<void()> m_frameCallback;
+
+    std::atomic<int64_t> m_dropped{0};
+    std::atomic<int64_t> m_presented{0};
+
+    std::thread m_demuxThread;
+    std::thread m_videoThread;
+    std::thread m_audioThread;
+    std::thread m_presentThread;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// One picture as a viewer sees it (rotated, square pixels), ready to paint or
+// hand out as a grab.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "video/player_types.h"
+
+struct VideoImage {
+    int width = 0;
+    int height = 0;
+    // Top row first; each pixel is the bytes blue, green, red, unused.
+    std::vector<uint32_t> pixels;
+    // Seconds from the start of the movie.
+    double time = 0.0;
+};
+using VideoImagePtr = std::shared_ptr<const VideoImage>;
+
+// The image as one grab block (header and bottom-up rows); null when empty or
+// out of memory.
+GrabBlock MakeGrabBlock(const VideoImage& image);
