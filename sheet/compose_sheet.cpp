@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "sheet/details_text.h"
+#include "sheet/tile_painter.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
     }
     sheet.Fill(nullptr, options.backColor);
     if (options.dropShadow) DrawShadows(sheet, layout, options);
-    for (size_t k = 0; k < frames.size(); ++k) sheet.StretchFrom(&layout.tiles[k], *frames[k]);
+    DrawTiles(sheet, frames, layout.tiles, options.columns);
     if (layout.hasDetails) {
         sheet.SetTextFont(options.detailsFont, options.detailsColor);
         RECT rect = layout.detailsRect;

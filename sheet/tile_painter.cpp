@@ -1,0 +1,71 @@
+#include "sheet/tile_painter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Below this many source pixels the threads cost more than they save.
+constexpr size_t kParallelPixels = 4u * 1920u * 1080u;
+
+// A tile's edges are truncated toward zero, so it can reach one pixel above its
+// cell; with no gap between the rows that pixel belongs to the tiles above, and
+// which frame ends up there depends on drawing order. Grid rows whose tiles
+// never overlap can be drawn in any order.
+bool RowsAreDisjoint(const std::vector<RECT>& tiles, size_t count, size_t columns) {
+    int32_t previousBottom = INT32_MIN;
+    for (size_t start = 0; start < count; start += columns) {
+        const size_t end = std::min(count, start + columns);
+        int32_t top = INT32_MAX, bottom = INT32_MIN;
+        for (size_t k = start; k < end; ++k) {
+            top = std::min(top, tiles[k].top);
+            bottom = std::max(bottom, tiles[k].bottom);
+        }
+        if (top < previousBottom) return false;
+        previousBottom = bottom;
+    }
+    return true;
+}
+
+}  // namespace
+
+void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
+               const std::vector<RECT>& tiles, int columns) {
+    const size_t count = std::min(frames.size(), tiles.size());
+    size_t sourcePixels = 0;
+    for (size_t k = 0; k < count; ++k) {
+        sourcePixels += size_t(frames[k]->Width()) * size_t(frames[k]->Height());
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t perRow = columns < 1 ? count : size_t(columns);
+    const size_t rows = perRow == 0 ? 0 : (count + perRow - 1) / perRow;
+    if (cores == 1 || rows < 2 || sourcePixels < kParallelPixels ||
+        !RowsAreDisjoint(tiles, count, perRow)) {
+        for (size_t k = 0; k < count; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+        return;
+    }
+
+    // Pending text of the sheet and of the frames goes into their buffers here,
+    // once, so the workers below only read the frames and write their tiles.
+    sheet.Pixels();
+    for (size_t k = 0; k < count; ++k) frames[k]->Pixels();
+
+    // One grid row at a time per worker, left to right within the row (tiles
+    // of one row may touch when there is no gap between the columns).
+    std::atomic<size_t> next{0};
+    auto drawRows = [&] {
+        for (size_t row = next++; row < rows; row = next++) {
+            const size_t end = std::min(count, (row + 1) * perRow);
+            for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+        }
+    };
+    std::vector<std::jthread> threads;
+    try {
+        for (unsigned t = 1; t < std::min<size_t>(cores, rows); ++t) threads.emplace_back(drawRows);
+    } catch (const std::system_error&) {
+        // No more threads to be had: this thread draws what is left.
+    }
+    drawRows();
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Draws every frame into its tile of the sheet. Frames are independent, so the
+// work is spread over the processor's cores; the picture is the same as when
+// the frames are drawn one after another in frame order.
+#include <vector>
+
+#include "image/dib_image.h"
+
+// tiles[k] receives frames[k]; frames fill the grid row by row, `columns` to a
+// row. Every tile must lie inside the sheet.
+void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
+               const std::vector<RECT>& tiles, int columns);
