@@ -43,7 +43,7 @@ struct SheetOptions {
     int32_t frameCount;
     char detailsTemplate[kDetailsTemplateSize];
 
-    // Assigns the default of every field (fonts: the members with a non-zero default).
+    // Assigns the default of every field, both fonts whole.
     void SetDefaults();
     // Fills the record from stored bytes. Fields the bytes do not fully cover
     // take their defaults; the template always ends up NUL-terminated.
