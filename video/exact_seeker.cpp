@@ -171,10 +171,11 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
     if (ShouldSeek(target)) {
         SeekBefore(target);
         DecodeUpTo(target);
-        // The demuxer may land after the target (no index, damaged file): step
-        // back further until a frame at or before the target comes first.
+        // The demuxer may land after the target (no index, damaged file) or
+        // past the end of a cut file: step back further until a frame at or
+        // before the target comes first.
         double back = 1.0;
-        while (m_current == nullptr && m_ahead && m_aheadPts > target && back < 1e6) {
+        while (m_current == nullptr && back < 1e6) {
             const int64_t earlier = target - int64_t(back / av_q2d(m_stream->time_base));
             SeekBefore(earlier);
             DecodeUpTo(target);

@@ -3,12 +3,18 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <mutex>
 
 #include "video/event_signal.h"
 #include "video/exact_seeker.h"
 #include "video/playback_engine.h"
 
-CMoviePlayer::CMoviePlayer() = default;
+CMoviePlayer::CMoviePlayer() {
+    // Damaged input is expected and handled; the decoder library's own notes
+    // about it would only clutter the terminal.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+}
 
 CMoviePlayer::~CMoviePlayer() { Close(); }
 

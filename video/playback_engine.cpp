@@ -153,6 +153,9 @@ void PlaybackEngine::ShowImage(VideoImagePtr image, double seconds) {
 }
 
 bool PlaybackEngine::QueuesSatisfied() const {
+    // Nothing to feed (sound only, played silently): read on to learn where
+    // the file ends; every packet is dropped at once.
+    if (!m_videoDec && !m_audioOut) return false;
     if (m_videoPackets.Weight() + m_audioPackets.Weight() > kMaxQueuedBytes) return true;
     const bool videoEnough = !m_videoDec || m_videoPackets.Count() >= kEnoughPackets;
     const bool audioEnough = !m_audioOut || m_audioPackets.Count() >= kEnoughPackets;

@@ -1,0 +1,178 @@
+// State machine, events, positions and painting of the movie player.
+#include <QImage>
+#include <QPainter>
+#include <atomic>
+
+#include "tests/video/player_test_support.h"
+#include "video/event_signal.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(PlayerEvents, DescriptorStaysReadableWhileEventsAreQueued) {
+    EventSignal events;
+    ASSERT_GE(events.Handle(), 0);
+    auto readable = [&] {
+        pollfd fd{events.Handle(), POLLIN, 0};
+        return poll(&fd, 1, 0) == 1;
+    };
+    EXPECT_FALSE(readable());
+    EXPECT_EQ(events.Take(), 0);
+    events.Post(EC_COMPLETE);
+    events.Post(EC_ERRORABORT);
+    EXPECT_TRUE(readable());
+    EXPECT_EQ(events.Take(), EC_COMPLETE);
+    EXPECT_TRUE(readable());
+    EXPECT_EQ(events.Take(), EC_ERRORABORT);
+    EXPECT_FALSE(readable());
+    EXPECT_EQ(events.Take(), 0);
+}
+
+TEST(PlayerState, ClosedPlayerAnswersSafeDefaults) {
+    CMoviePlayer player;
+    EXPECT_EQ(player.GetState(), Closed);
+    EXPECT_EQ(player.GetEventHandle(), -1);
+    EXPECT_EQ(player.GetEvent(), 0);
+    EXPECT_EQ(player.GetDuration(), 0.0);
+    EXPECT_EQ(player.GetCurrentPosition(), 0.0);
+    EXPECT_FALSE(player.SetPosition(1.0, true));
+    EXPECT_FALSE(player.SetTimeFormat(TimeFormat::MediaTime));
+    int32_t w = 7, h = 7;
+    EXPECT_FALSE(player.GetNativeVideoSize(&w, &h));
+    EXPECT_FALSE(player.GetCurrentImage());
+    uint8_t* raw = reinterpret_cast<uint8_t*>(1);
+    EXPECT_LT(player.GetCurrentImage(&raw), 0);
+    EXPECT_EQ(raw, nullptr);
+    EXPECT_EQ(player.Close(), 0);
+}
+
+TEST(PlayerState, LifecycleValues) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("h264_aac.mp4")), 0) << player.GetLastErrorText();
+    EXPECT_EQ(player.GetState(), Opened);
+    EXPECT_TRUE(player.SetTimeFormat(TimeFormat::MediaTime));
+    EXPECT_NEAR(player.GetDuration(), 4.0, 0.05);
+    EXPECT_GE(player.GetEventHandle(), 0);
+    EXPECT_EQ(player.GetEvent(), 0);
+    EXPECT_EQ(player.Play(), 1);
+    EXPECT_EQ(player.GetState(), Running);
+    EXPECT_EQ(player.Pause(), 1);
+    EXPECT_EQ(player.GetState(), Paused);
+    EXPECT_EQ(player.Stop(), 1);
+    EXPECT_EQ(player.GetState(), Stopped);
+    EXPECT_EQ(player.Close(), 0);
+    EXPECT_EQ(player.GetState(), Closed);
+    EXPECT_EQ(player.GetEventHandle(), -1);
+}
+
+TEST(PlayerState, FirstFrameIsCurrentRightAfterOpen) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
+    Picture first = Grab(player);
+    ASSERT_EQ(first.width, 320);
+    EXPECT_GE(Psnr(first, CliFrame(Clip("noaudio.mp4"), 0.0, 320, 240)), 45.0);
+    EXPECT_EQ(player.GetCurrentPosition(), 0.0);
+}
+
+TEST(PlayerPlayback, PlaysToTheEndAndSignalsWithoutInput) {
+    CMoviePlayer player;
+    std::atomic<int> frames{0};
+    player.SetFrameCallback([&] { ++frames; });
+    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
+    const auto start = std::chrono::steady_clock::now();
+    player.Play();
+    EXPECT_EQ(WaitForEvent(player, 8s), EC_COMPLETE);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Played in real time, not decoded as fast as possible.
+    EXPECT_GT(seconds, 1.5);
+    EXPECT_GT(frames.load(), 25);
+    EXPECT_NEAR(player.GetCurrentPosition(), 1.96, 0.05);
+    EXPECT_EQ(player.GetEvent(), 0);  // exactly one end event
+    EXPECT_EQ(player.GetState(), Running);
+}
+
+TEST(PlayerPlayback, SoundOnlyMoviePlaysToItsEnd) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("audioonly.m4a")), 0) << player.GetLastErrorText();
+    int32_t w = 5, h = 5;
+    EXPECT_FALSE(player.GetNativeVideoSize(&w, &h));
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    EXPECT_FALSE(player.GetCurrentImage());
+    player.Play();
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.3; }, 3s));
+    EXPECT_EQ(WaitForEvent(player, 6s), EC_COMPLETE);
+}
+
+TEST(PlayerPlayback, PlayNearTheEndStartsAgainFromZero) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("h264_aac.mp4")), 0);
+    player.Stop();
+    const double duration = player.GetDuration();
+    ASSERT_TRUE(player.SetPosition(duration - 0.4, true));
+    player.Play();
+    EXPECT_LT(player.GetCurrentPosition(), 0.5);
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.2; }, 3s));
+    EXPECT_LT(player.GetCurrentPosition(), 2.0);
+    player.Pause();
+
+    // 1.5 s before the end it goes on from there.
+    ASSERT_TRUE(player.SetPosition(duration - 1.5, true));
+    player.Play();
+    EXPECT_GE(player.GetCurrentPosition(), duration - 1.5);
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > duration - 1.3; }, 3s));
+}
+
+TEST(PlayerPlayback, SeekWhileRunningMovesOnFromThere) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("h264_aac.mp4")), 0);
+    player.Play();
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.2; }, 3s));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(player.SetPosition(2.5, true));
+    // The user-interface thread never waits for decoding during playback.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_EQ(player.GetState(), Running);
+    EXPECT_GE(player.GetCurrentPosition(), 2.4);
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 2.8; }, 3s));
+    // Backwards too.
+    ASSERT_TRUE(player.SetPosition(0.5, false));
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.6 && player.GetCurrentPosition() < 1.5; }, 3s));
+    EXPECT_EQ(WaitForEvent(player, 8s), EC_COMPLETE);
+}
+
+TEST(PlayerPlayback, PausedSeekShowsExactFrameAndResumesFromIt) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
+    player.Play();
+    std::this_thread::sleep_for(200ms);
+    player.Pause();
+    const double held = player.GetCurrentPosition();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(player.GetCurrentPosition(), held);  // paused means still
+
+    ASSERT_TRUE(player.SetPosition(1.255, true));
+    EXPECT_DOUBLE_EQ(player.GetCurrentPosition(), 1.255);
+    Picture grabbed = Grab(player);
+    EXPECT_GE(Psnr(grabbed, CliFrame(Clip("noaudio.mp4"), 1.24, 320, 240)), 45.0);
+    player.Play();
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 1.4; }, 3s));
+    EXPECT_GT(player.GetCurrentPosition(), 1.2);
+}
+
+TEST(PlayerPainting, RepaintLetterboxesWithBlackBars) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
+    QImage canvas(400, 400, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    ASSERT_TRUE(player.SetVideoPosition(0, 0, 400, 400));
+    ASSERT_TRUE(player.RepaintVideo(&canvas));
+    // 320 x 240 fits as 400 x 300, centred: bars of 50 rows above and below.
+    EXPECT_EQ(canvas.pixel(200, 10), qRgb(0, 0, 0));
+    EXPECT_EQ(canvas.pixel(200, 390), qRgb(0, 0, 0));
+    EXPECT_NE(canvas.pixel(200, 200), qRgb(0, 0, 0));
+    EXPECT_NE(canvas.pixel(200, 60), qRgb(255, 255, 255));
+}
+
+}  // namespace
