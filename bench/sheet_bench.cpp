@@ -77,13 +77,26 @@ Frames& SharedFrames() {
     return frames;
 }
 
-std::filesystem::path ScratchFolder() {
-    static const std::filesystem::path folder = [] {
+// A temporary folder for the written sheets and ffmpeg's inputs, removed at exit.
+class Scratch {
+public:
+    Scratch() {
         std::string pattern = (std::filesystem::temp_directory_path() / "sheet_bench_XXXXXX").string();
-        const char* made = mkdtemp(pattern.data());
-        return std::filesystem::path(made ? made : "/tmp");
-    }();
-    return folder;
+        if (mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::filesystem::path ScratchFolder() {
+    static const Scratch scratch;
+    return scratch.Path().empty() ? std::filesystem::temp_directory_path() : scratch.Path();
 }
 
 long ReadStatusKb(const char* key) {
