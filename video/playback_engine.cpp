@@ -185,6 +185,15 @@ bool PlaybackEngine::DoPendingSeek() {
 void PlaybackEngine::DemuxLoop() {
     PacketPtr packet = MakePacket();
     while (!m_quit) {
+        {
+            // Nothing is read or decoded while the movie stands still: seeks
+            // of a stopped movie (Grab All) then cost the playback side nothing.
+            std::unique_lock lock(m_control);
+            if (!m_running) {
+                m_wake.wait_for(lock, std::chrono::milliseconds(50));
+                continue;
+            }
+        }
         DoPendingSeek();
         const int serial = m_serial.load();
         bool ended;

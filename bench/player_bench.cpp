@@ -1,0 +1,172 @@
+// Grab All speed against the ffmpeg command line, and the cost of playback.
+//
+// The movie is a generated 5-minute 1920 x 1080, 30 fps H.264 clip with
+// 250-frame groups of pictures (x264 defaults, preset veryfast) and AAC sound,
+// made once into /tmp when absent. Run by hand:
+//   build/bench/player_bench --benchmark_filter=Grab
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "video/movie_player.h"
+
+namespace {
+
+constexpr const char* kClip = "/tmp/reelcap_bench_1080p.mp4";
+constexpr int kGrabs = 30;
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+bool EnsureClip() {
+    if (std::filesystem::exists(kClip)) return true;
+    const std::string tmp = std::string(kClip) + ".part.mp4";
+    const std::string cmd =
+        "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30 "
+        "-f lavfi -i sine=frequency=440:sample_rate=48000 -t 300 -c:v libx264 -preset veryfast "
+        "-pix_fmt yuv420p -c:a aac -b:a 96k -shortest '" + tmp + "'";
+    if (std::system(cmd.c_str()) != 0) return false;
+    std::filesystem::rename(tmp, kClip);
+    return true;
+}
+
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// BGR rows, top first, of a grab block.
+std::vector<uint8_t> BgrOf(const uint8_t* block) {
+    std::vector<uint8_t> out(size_t(kWidth) * kHeight * 3);
+    const uint8_t* rows = block + 40;
+    for (int y = 0; y < kHeight; ++y) {
+        const uint8_t* src = rows + size_t(kHeight - 1 - y) * kWidth * 4;
+        uint8_t* dst = out.data() + size_t(y) * kWidth * 3;
+        for (int x = 0; x < kWidth; ++x) {
+            dst[3 * x] = src[4 * x];
+            dst[3 * x + 1] = src[4 * x + 1];
+            dst[3 * x + 2] = src[4 * x + 2];
+        }
+    }
+    return out;
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 0.0;
+    double sum = 0.0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const double d = double(a[i]) - double(b[i]);
+        sum += d * d;
+    }
+    const double mse = sum / double(a.size());
+    return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::vector<uint8_t> CliGrab(double t) {
+    char ss[32];
+    // Truncated to microseconds so the time never lands after the frame meant.
+    std::snprintf(ss, sizeof ss, "%.6f", std::floor(t * 1e6) / 1e6);
+    const std::string cmd = std::string("ffmpeg -nostdin -v error -ss ") + ss + " -i " + kClip +
+                            " -frames:v 1 -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
+    std::vector<uint8_t> out(size_t(kWidth) * kHeight * 3);
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return {};
+    const size_t got = std::fread(out.data(), 1, out.size(), pipe);
+    pclose(pipe);
+    if (got != out.size()) out.clear();
+    return out;
+}
+
+// Both sides do the same 30 exact grabs of Grab All: at k x D / (N + 1).
+void BM_GrabAllPlayerVersusCommandLine(benchmark::State& state) {
+    if (!EnsureClip()) {
+        state.SkipWithError("cannot make the clip");
+        return;
+    }
+    for (auto _ : state) {
+        std::vector<std::vector<uint8_t>> playerFrames;
+        const auto start = std::chrono::steady_clock::now();
+        CMoviePlayer player;
+        if (player.Open(kClip) != 0) {
+            state.SkipWithError(player.GetLastErrorText().c_str());
+            return;
+        }
+        player.Stop();
+        const double duration = player.GetDuration();
+        std::vector<double> frameTimes;
+        for (int k = 1; k <= kGrabs; ++k) {
+            const double t = k * duration / (kGrabs + 1);
+            player.SetPosition(t, true);
+            GrabBlock block = player.GetCurrentImage();
+            if (!block) continue;
+            state.PauseTiming();
+            playerFrames.push_back(BgrOf(block.get()));
+            // The player shows the last frame at or before t; the command line
+            // gives the first at or after its time, so it is asked for that frame.
+            frameTimes.push_back(std::floor(t * 30.0 + 1e-9) / 30.0);
+            state.ResumeTiming();
+        }
+        player.Close();
+        const double playerSeconds = Seconds(std::chrono::steady_clock::now() - start);
+
+        double cliSeconds = 0.0;
+        double minPsnr = 99.0;
+        int equal = 0;
+        for (size_t i = 0; i < frameTimes.size(); ++i) {
+            const auto cliStart = std::chrono::steady_clock::now();
+            std::vector<uint8_t> cli = CliGrab(frameTimes[i]);
+            cliSeconds += Seconds(std::chrono::steady_clock::now() - cliStart);
+            const double psnr = Psnr(playerFrames[i], cli);
+            minPsnr = std::min(minPsnr, psnr);
+            if (psnr >= 45.0) ++equal;
+        }
+        state.counters["player_s"] = playerSeconds;
+        state.counters["cli_s"] = cliSeconds;
+        state.counters["ratio"] = cliSeconds > 0 ? playerSeconds / cliSeconds : 0.0;
+        state.counters["equal_frames"] = equal;
+        state.counters["grabs"] = double(frameTimes.size());
+        state.counters["min_psnr_dB"] = minPsnr;
+    }
+}
+BENCHMARK(BM_GrabAllPlayerVersusCommandLine)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// 30 s of playback: CPU used (percent of one core) and frames dropped.
+void BM_PlayThirtySeconds(benchmark::State& state) {
+    if (!EnsureClip()) {
+        state.SkipWithError("cannot make the clip");
+        return;
+    }
+    for (auto _ : state) {
+        CMoviePlayer player;
+        if (player.Open(kClip) != 0) {
+            state.SkipWithError(player.GetLastErrorText().c_str());
+            return;
+        }
+        const double cpuStart = CpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        player.Play();
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        const double position = player.GetCurrentPosition();
+        const double wall = Seconds(std::chrono::steady_clock::now() - start);
+        const double cpu = CpuSeconds() - cpuStart;
+        state.counters["cpu_percent"] = 100.0 * cpu / wall;
+        state.counters["dropped"] = double(player.DroppedFrames());
+        state.counters["position_s"] = position;
+        state.counters["sound"] = player.PlaysSound() ? 1 : 0;
+        player.Close();
+    }
+}
+BENCHMARK(BM_PlayThirtySeconds)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
