@@ -79,31 +79,29 @@ TEST(TextMeasure, TabsExpandToEightAverageWidths) {
     EXPECT_GE(Measure("abcdefghijkl\tb", font).Width(), int(2 * tab));
 }
 
-TEST(TextDraw, SingleLineBottomRightIsPlacedAndClipped) {
+// Ink box of white bold 11-px text drawn on a black 200 x 100 image.
+RECT InkOfLabel(RECT rect, uint32_t flags) {
     CDibImage img;
     img.Create(200, 100);
     img.Fill(nullptr, 0);
     img.SetTextFont(Arial(-11), 0x00FFFFFF);
-    RECT r{20, 10, 180, 80};
-    img.PaintText("00:01:20", &r, DT_SINGLELINE | DT_BOTTOM | DT_RIGHT, false);
-    const RECT ink = InkBox(img, 0);
-    EXPECT_LE(ink.right, 180);
-    EXPECT_GE(ink.right, 176);  // glyphs end at the right edge
-    EXPECT_LE(ink.bottom, 80);
-    EXPECT_GE(ink.bottom, 74);  // digits sit just above the descent
-    EXPECT_GT(ink.left, 100);
+    img.PaintText("00:01:20", &rect, flags, false);
+    return InkBox(img, 0);
+}
 
-    CDibImage top;
-    top.Create(200, 100);
-    top.Fill(nullptr, 0);
-    top.SetTextFont(Arial(-11), 0x00FFFFFF);
-    RECT r2{20, 10, 180, 80};
-    top.PaintText("00:01:20", &r2, DT_SINGLELINE, false);
-    const RECT ink2 = InkBox(top, 0);
-    EXPECT_GE(ink2.left, 20);
-    EXPECT_LE(ink2.left, 23);
-    EXPECT_GE(ink2.top, 10);
-    EXPECT_LE(ink2.top, 14);
+TEST(TextDraw, SingleLineCornersArePlacedInTheRectangle) {
+    const RECT br = InkOfLabel({20, 10, 180, 80}, DT_SINGLELINE | DT_BOTTOM | DT_RIGHT);
+    EXPECT_LE(br.right, 180);
+    EXPECT_GE(br.right, 176);  // glyphs end at the right edge
+    EXPECT_LE(br.bottom, 80);
+    EXPECT_GE(br.bottom, 74);  // digits sit just above the descent
+    EXPECT_GT(br.left, 100);
+
+    const RECT tl = InkOfLabel({20, 10, 180, 80}, DT_SINGLELINE);
+    EXPECT_GE(tl.left, 20);
+    EXPECT_LE(tl.left, 23);
+    EXPECT_GE(tl.top, 10);
+    EXPECT_LE(tl.top, 14);
 }
 
 TEST(TextDraw, ClipsToRectangleAndImage) {
