@@ -97,7 +97,10 @@ void PlaybackEngine::AudioLoop() {
         if (item->serial != decoderSerial) {
             avcodec_flush_buffers(m_audioDec.get());
             decoderSerial = item->serial;
-            nextPts = m_seekTarget;
+            {
+                std::lock_guard lock(m_control);
+                nextPts = m_dropBefore;
+            }
             swr.reset();
         }
         const bool end = item->packet == nullptr;

@@ -268,6 +268,7 @@ void PlaybackEngine::PresentLoop() {
     const double lateLimit = std::max(0.1, 2 * frameDuration);
     bool firstAfterSeek = true;
     int lastSerial = -1;
+    auto lastShown = std::chrono::steady_clock::now();
     while (!m_quit) {
         const int serial = m_serial.load();
         if (serial != lastSerial) {
@@ -324,11 +325,15 @@ void PlaybackEngine::PresentLoop() {
             continue;
         }
         m_pictures.TryPop();
-        if (delay < -lateLimit && !firstAfterSeek) {
+        // A late picture is skipped to catch up, but never so many in a row
+        // that the screen freezes on a machine too slow for the movie.
+        const auto now = std::chrono::steady_clock::now();
+        if (delay < -lateLimit && !firstAfterSeek && now - lastShown < std::chrono::milliseconds(250)) {
             ++m_dropped;
             continue;
         }
         firstAfterSeek = false;
+        lastShown = now;
         Present(item);
     }
 }

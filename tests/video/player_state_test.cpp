@@ -105,6 +105,28 @@ TEST(PlayerPlayback, SoundOnlyMoviePlaysToItsEnd) {
     EXPECT_EQ(WaitForEvent(player, 6s), EC_COMPLETE);
 }
 
+TEST(PlayerPlayback, WithSoundPicturesFollowTheSoundClock) {
+    CMoviePlayer player;
+    std::atomic<int> frames{0};
+    player.SetFrameCallback([&] { ++frames; });
+    ASSERT_EQ(player.Open(Clip("h264_aac.mp4")), 0);
+    if (!player.PlaysSound()) GTEST_SKIP() << "no sound device: the movie plays silently";
+    const auto start = std::chrono::steady_clock::now();
+    player.Play();
+    EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 1.0; }, 3s));
+    player.Pause();
+    const double held = player.GetCurrentPosition();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_NEAR(player.GetCurrentPosition(), held, 0.05);
+    player.Play();
+    EXPECT_EQ(WaitForEvent(player, 10s), EC_COMPLETE);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(seconds, 3.5);
+    EXPECT_LT(seconds, 7.0);
+    EXPECT_GT(frames.load(), 80);
+    EXPECT_LT(player.DroppedFrames(), 10);
+}
+
 TEST(PlayerPlayback, PlayNearTheEndStartsAgainFromZero) {
     CMoviePlayer player;
     ASSERT_EQ(player.Open(Clip("h264_aac.mp4")), 0);
