@@ -207,10 +207,14 @@ void PlaybackEngine::DemuxLoop() {
         }
         const int rc = av_read_frame(m_fmt.get(), packet.get());
         if (rc < 0) {
-            std::lock_guard lock(m_control);
-            if (serial != m_serial.load()) continue;  // a seek came meanwhile
-            m_demuxEnded = true;
-            m_readFailed = rc != AVERROR_EOF && !(m_fmt->pb && avio_feof(m_fmt->pb));
+            {
+                std::lock_guard lock(m_control);
+                if (serial != m_serial.load()) continue;  // a seek came meanwhile
+                m_demuxEnded = true;
+                m_readFailed = rc != AVERROR_EOF && !(m_fmt->pb && avio_feof(m_fmt->pb));
+            }
+            // Pushed without the lock: a full queue waits for its decoder, which
+            // itself takes the lock.
             if (m_videoDec) m_videoPackets.Push(PacketItem{nullptr, serial});
             if (m_audioOut) m_audioPackets.Push(PacketItem{nullptr, serial});
             continue;
