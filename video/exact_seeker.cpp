@@ -8,12 +8,14 @@ namespace {
 constexpr double kForwardWithoutIndex = 3.0;
 }  // namespace
 
-int ExactSeeker::Open(const std::string& path, std::string& message) {
+int ExactSeeker::Open(const std::string& path, std::string& message, int threads) {
     Close();
     int rc = OpenMediaSource(path, m_fmt, m_info, message);
     if (rc < 0) return rc;
     if (m_info.videoStream < 0) return 0;  // sound only: nothing to grab
-    rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, 0, m_decoder);
+    // Only pictures are read here; the demuxer skips sound packets early.
+    if (m_info.audioStream >= 0) m_fmt->streams[m_info.audioStream]->discard = AVDISCARD_ALL;
+    rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, threads, m_decoder);
     if (rc < 0) {
         message = AvErrorText(rc);
         Close();
@@ -141,6 +143,10 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
         }
         if (rc != AVERROR(EAGAIN)) return;
         if (m_inputEnded) return;
+        if (m_cancel && m_cancel->load()) {
+            m_decoderPrimed = false;  // the next call starts with a seek
+            return;
+        }
         // Feed one more packet of the video stream.
         for (;;) {
             rc = av_read_frame(m_fmt.get(), m_packet.get());
@@ -175,7 +181,7 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
         // past the end of a cut file: step back further until a frame at or
         // before the target comes first.
         double back = 1.0;
-        while (m_current == nullptr && back < 1e6) {
+        while (m_current == nullptr && back < 1e6 && !(m_cancel && m_cancel->load())) {
             const int64_t earlier = target - int64_t(back / av_q2d(m_stream->time_base));
             SeekBefore(earlier);
             DecodeUpTo(target);
@@ -185,6 +191,7 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
     } else {
         DecodeUpTo(target);
     }
+    if (m_cancel && m_cancel->load()) return nullptr;
     // Before the first frame the first frame shows.
     if (!m_current && m_ahead) {
         m_current = std::move(m_ahead);

@@ -5,6 +5,7 @@
 // of the movie once: no seek when the target lies ahead in the same group of
 // pictures, frames that nothing refers to are skipped before the target, and
 // the decoder uses frame threads.
+#include <atomic>
 #include <string>
 
 #include "video/ff_handles.h"
@@ -13,8 +14,9 @@
 
 class ExactSeeker {
 public:
-    // 0 or a negative FFmpeg code; `message` explains a failure.
-    int Open(const std::string& path, std::string& message);
+    // 0 or a negative FFmpeg code; `message` explains a failure. `threads`:
+    // decoder threads, 0 for as many as suit the machine.
+    int Open(const std::string& path, std::string& message, int threads = 0);
     void Close();
     bool IsOpen() const { return m_decoder != nullptr; }
     const MediaInfo& Info() const { return m_info; }
@@ -22,6 +24,14 @@ public:
     // Picture on screen at `seconds` from the movie start; null when the movie
     // has no decodable frame there. The picture's time is the frame's.
     VideoImagePtr FrameAt(double seconds);
+    // After a successful FrameAt: the stream times [from, until) for which the
+    // same picture is the answer (until is INT64_MAX past the last frame).
+    int64_t AnswerFrom() const { return m_currentPts; }
+    int64_t AnswerUntil() const { return m_ahead ? m_aheadPts : (m_inputEnded ? INT64_MAX : m_currentPts + 1); }
+    // Stream time a FrameAt(seconds) looks for.
+    int64_t TargetOf(double seconds) const { return m_stream ? ToStreamTs(seconds < 0 ? 0.0 : seconds) : 0; }
+    // While *flag is true, FrameAt gives up early and answers null.
+    void SetCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
 
     // How many decoded frames and seeks the calls so far cost (for tests).
     int DecodedFrames() const { return m_decodedFrames; }
@@ -57,6 +67,7 @@ private:
     int m_framesWithoutKey = 0;
     VideoImagePtr m_lastImage;
     int64_t m_lastImagePts = AV_NOPTS_VALUE;
+    const std::atomic<bool>* m_cancel = nullptr;
     int m_decodedFrames = 0;
     int m_seeks = 0;
 };

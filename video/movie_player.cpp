@@ -7,6 +7,7 @@
 
 #include "video/event_signal.h"
 #include "video/exact_seeker.h"
+#include "video/grab_prefetcher.h"
 #include "video/playback_engine.h"
 
 CMoviePlayer::CMoviePlayer() {
@@ -48,12 +49,17 @@ long CMoviePlayer::Open(const char* fileName) {
         m_lastError = why;
         return rc;
     }
+    m_path = fileName;
     m_state = Opened;
     return 0;
 }
 
 long CMoviePlayer::Close() {
     m_state = Closed;
+    m_prefetch.reset();
+    m_lastExact = -1.0;
+    m_lastStep = 0.0;
+    m_aheadHits = 0;
     m_engine.reset();  // joins its threads before the event queue goes
     m_seeker.reset();
     m_events.reset();
@@ -65,6 +71,8 @@ long CMoviePlayer::Play() {
     const double position = GetCurrentPosition();
     const double duration = GetDuration();
     if (std::fabs(duration - position) < 1.0) SetPosition(0.0, false);
+    m_prefetch.reset();  // playback needs the cores
+    m_lastExact = -1.0;
     m_state = Running;
     m_engine->SetRunning(true);
     return 1;
@@ -97,10 +105,35 @@ bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
     if (duration > 0.0 && position > duration) position = duration;
     m_engine->Seek(position);
     if (!refreshWhenStopped || m_state == Running || !m_seeker || !m_seeker->IsOpen()) return true;
-    VideoImagePtr image = m_seeker->FrameAt(position);
+    VideoImagePtr image = ExactFrame(position);
     if (!image) return false;
     m_engine->ShowImage(std::move(image), position);
     return true;
+}
+
+VideoImagePtr CMoviePlayer::ExactFrame(double position) {
+    VideoImagePtr image;
+    if (m_prefetch) image = m_prefetch->Take(position, m_seeker->TargetOf(position));
+    if (image)
+        ++m_aheadHits;
+    else
+        image = m_seeker->FrameAt(position);
+    // Two equal forward steps of at least two seconds look like Grab All: the
+    // next two targets are decoded ahead in parallel.
+    const double step = position - m_lastExact;
+    const bool pattern = m_lastExact >= 0.0 && step >= 2.0 && std::fabs(step - m_lastStep) < 1e-6;
+    m_lastStep = m_lastExact >= 0.0 ? step : 0.0;
+    m_lastExact = position;
+    if (pattern) {
+        std::vector<double> next;
+        for (int k = 1; k <= 2; ++k)
+            if (position + k * step <= GetDuration()) next.push_back(position + k * step);
+        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, 2);
+        m_prefetch->Predict(next);
+    } else if (m_prefetch) {
+        m_prefetch->CancelAll();
+    }
+    return image;
 }
 
 bool CMoviePlayer::SetTimeFormat(TimeFormat format) {

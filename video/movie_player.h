@@ -17,7 +17,11 @@ class QPainter;
 class QPaintDevice;
 class EventSignal;
 class ExactSeeker;
+class GrabPrefetcher;
 class PlaybackEngine;
+
+struct VideoImage;
+using VideoImagePtrForPlayer = std::shared_ptr<const VideoImage>;
 
 class CMoviePlayer {
 public:
@@ -76,6 +80,8 @@ public:
     // Pictures skipped because they were late, since Open.
     int64_t DroppedFrames() const;
     bool PlaysSound() const;
+    // Exact seeks answered by pictures decoded ahead (Grab All), since Open.
+    int AheadHits() const { return m_aheadHits; }
 
 private:
     PlayerState m_state = Closed;
@@ -86,4 +92,12 @@ private:
     std::unique_ptr<EventSignal> m_events;
     std::unique_ptr<PlaybackEngine> m_engine;
     std::unique_ptr<ExactSeeker> m_seeker;
+    // Grab All's evenly spaced exact seeks, decoded ahead.
+    std::string m_path;
+    std::unique_ptr<GrabPrefetcher> m_prefetch;
+    double m_lastExact = -1.0;
+    double m_lastStep = 0.0;
+    int m_aheadHits = 0;
+
+    VideoImagePtrForPlayer ExactFrame(double position);
 };

@@ -94,4 +94,27 @@ TEST(PlayerExactness, GrabAllLabelsAndFramesOnHundredSecondMovie) {
     }
 }
 
+TEST(PlayerExactness, EvenlySpacedSeeksStayExactWhenDecodedAhead) {
+    // Equal steps make the player decode the next targets ahead; the frames
+    // must be the same as without, also when the pattern then breaks.
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("long100.mp4")), 0);
+    player.Stop();
+    const std::string clip = Clip("long100.mp4");
+    auto check = [&](double t) {
+        SCOPED_TRACE(t);
+        ASSERT_TRUE(player.SetPosition(t, true));
+        EXPECT_DOUBLE_EQ(player.GetCurrentPosition(), t);
+        const double frameTime = std::floor(t * 25.0 + 1e-6) / 25.0;
+        EXPECT_GE(Psnr(Grab(player), CliFrame(clip, frameTime, 64, 48)), 45.0);
+    };
+    for (int k = 0; k < 9; ++k) check(3.3 + k * 9.1);
+    EXPECT_GE(player.AheadHits(), 5);
+    check(30.02);  // a time no prediction covered
+    check(39.7);
+    check(49.1);
+    check(58.5);  // the predicted next one, after a break
+    check(12.0);  // backwards
+}
+
 }  // namespace

@@ -1,0 +1,58 @@
+#pragma once
+// Grab All asks for frames at evenly spaced times, one after another. Once
+// that pattern shows, the next targets are decoded ahead on worker threads,
+// each with its own demuxer and a single-threaded decoder: separate groups of
+// pictures decode in parallel, which uses the cores better than frame threads
+// within one group. A prediction that does not come true is cancelled.
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "video/video_image.h"
+
+class ExactSeeker;
+
+class GrabPrefetcher {
+public:
+    GrabPrefetcher(std::string path, int workers);
+    ~GrabPrefetcher();
+    GrabPrefetcher(const GrabPrefetcher&) = delete;
+    GrabPrefetcher& operator=(const GrabPrefetcher&) = delete;
+
+    // The exact picture at `seconds` (stream time `target`) when a prediction
+    // covers that time, waiting for it to finish; null otherwise. Predictions
+    // for earlier times are dropped.
+    VideoImagePtr Take(double seconds, int64_t target);
+    // Starts decoding these times ahead (earlier predictions not among them
+    // are dropped).
+    void Predict(const std::vector<double>& times);
+    void CancelAll();
+
+    int Hits() const { return m_hits; }
+
+private:
+    struct Job {
+        double time = 0.0;
+        bool started = false;
+        bool done = false;
+        std::atomic<bool> cancel{false};
+        VideoImagePtr image;
+        int64_t from = 0, until = 0;
+    };
+    void WorkerLoop();
+    void DropLocked(const std::shared_ptr<Job>& job);
+    void CancelAllLocked();
+
+    const std::string m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::shared_ptr<Job>> m_jobs;
+    bool m_quit = false;
+    int m_hits = 0;
+    std::vector<std::thread> m_threads;
+};
