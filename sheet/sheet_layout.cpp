@@ -134,7 +134,9 @@ OpResult ComputeSheetLayout(const std::vector<FrameSize>& frames, const SheetOpt
     // Step 3: the details block above or below the grid.
     if (details) {
         const int32_t position = options.detailsPosition;
-        const bool top = position != BottomLeft && position != BottomRight;
+        // Only the two top corners go above the grid; a position the options
+        // file should not hold sits below it, left-aligned.
+        const bool top = position == TopLeft || position == TopRight;
         const bool right = position == BottomRight || position == TopRight;
         int32_t blockTop = result.gridHeight;
         if (top) {

@@ -134,12 +134,12 @@ TEST_F(DetailsPlacement, BottomPositionsSitBelowTheGrid) {
     EXPECT_EQ(right.detailsFlags, 0x4Au);
 }
 
-TEST_F(DetailsPlacement, UnknownPositionIsTopLeft) {
+TEST_F(DetailsPlacement, UnknownPositionSitsBelowTheGridWithTopLeftFlags) {
     for (int32_t position : {4, -1, 1000}) {
         const SheetLayout layout = Place(position);
-        EXPECT_EQ(layout.detailsRect, (RECT{10, 10, 210, 50}));
+        EXPECT_EQ(layout.detailsRect, (RECT{10, 252, 210, 292})) << position;
         EXPECT_EQ(layout.detailsFlags, 0x40u);
-        EXPECT_EQ(layout.tiles[0].top, 60);
+        EXPECT_EQ(layout.tiles[0].top, 10);
     }
 }
 
