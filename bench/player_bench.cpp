@@ -95,7 +95,9 @@ void BM_GrabAllPlayerVersusCommandLine(benchmark::State& state) {
             state.SkipWithError(player.GetLastErrorText().c_str());
             return;
         }
+        // Grab All stops and rewinds first.
         player.Stop();
+        player.SetPosition(0.0, true);
         const double duration = player.GetDuration();
         std::vector<double> frameTimes;
         for (int k = 1; k <= kGrabs; ++k) {

@@ -118,10 +118,12 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
         ++m_aheadHits;
     else
         image = m_seeker->FrameAt(position);
-    // Two equal forward steps of at least two seconds look like Grab All: the
-    // next two targets are decoded ahead in parallel.
+    // Grab All rewinds to 0 and then steps forward evenly: a step of at least
+    // two seconds from 0, or two equal such steps, foresee the next two
+    // targets, which are decoded ahead in parallel.
     const double step = position - m_lastExact;
-    const bool pattern = m_lastExact >= 0.0 && step >= 2.0 && std::fabs(step - m_lastStep) < 1e-6;
+    const bool pattern = m_lastExact >= 0.0 && step >= 2.0 &&
+                         (m_lastExact == 0.0 || std::fabs(step - m_lastStep) < 1e-6);
     m_lastStep = m_lastExact >= 0.0 ? step : 0.0;
     m_lastExact = position;
     if (pattern) {

@@ -12,6 +12,7 @@
 #include <QRect>
 
 #include "video/player_types.h"
+#include "video/video_image.h"
 
 class QPainter;
 class QPaintDevice;
@@ -19,9 +20,6 @@ class EventSignal;
 class ExactSeeker;
 class GrabPrefetcher;
 class PlaybackEngine;
-
-struct VideoImage;
-using VideoImagePtrForPlayer = std::shared_ptr<const VideoImage>;
 
 class CMoviePlayer {
 public:
@@ -99,5 +97,7 @@ private:
     double m_lastStep = 0.0;
     int m_aheadHits = 0;
 
-    VideoImagePtrForPlayer ExactFrame(double position);
+    // The exact picture at `position`, decoded ahead when Grab All's pattern
+    // was foreseen; also foresees the next targets.
+    VideoImagePtr ExactFrame(double position);
 };
