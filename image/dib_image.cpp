@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QImage>
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -12,7 +14,12 @@ CDibImage::~CDibImage() = default;
 bool CDibImage::Create(int32_t width, int32_t height) {
     Release();
     if (width < 0 || height < 0) return false;
+    // The stride must fit its 32-bit field and the buffer size the header's
+    // 32-bit image size; beyond that the arithmetic would wrap and the buffer
+    // come out smaller than the pixels written into it.
+    if (width > (INT32_MAX - 31) / 24) return false;
     const int32_t stride = StrideFor(width);
+    if (uint64_t(stride) * uint64_t(height) > UINT32_MAX) return false;
     const size_t bytes = size_t(stride) * size_t(height);
     std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[bytes ? bytes : 1]);
     if (!pixels) return false;
@@ -89,17 +96,29 @@ void CDibImage::Blit(int dstX, int dstY, const RECT* sourceRect, const CDibImage
     FlushSurface();
     source.FlushSurface();
     if (!m_pixels || !source.m_pixels) return;
-    int32_t sx = 0, sy = 0, w = source.Width(), h = source.Height();
+    int64_t sx = 0, sy = 0, w = source.Width(), h = source.Height();
+    int64_t dx = dstX, dy = dstY;
     if (sourceRect) {
         sx = sourceRect->left;
         sy = sourceRect->top;
-        w = sourceRect->Width();
-        h = sourceRect->Height();
+        w = int64_t(sourceRect->right) - sourceRect->left;
+        h = int64_t(sourceRect->bottom) - sourceRect->top;
     }
-    for (int32_t k = 0; k < h; ++k) {
+    // Callers keep both rectangles inside their images; should one stick out
+    // anyway, only the part inside both is copied rather than memory beyond
+    // the buffers.
+    const auto clip = [](int64_t& s, int64_t& d, int64_t& n, int64_t sourceSize, int64_t targetSize) {
+        if (s < 0) { d -= s; n += s; s = 0; }
+        if (d < 0) { s -= d; n += d; d = 0; }
+        n = std::min({n, sourceSize - s, targetSize - d});
+    };
+    clip(sx, dx, w, source.Width(), Width());
+    clip(sy, dy, h, source.Height(), Height());
+    if (w <= 0 || h <= 0) return;
+    for (int64_t k = 0; k < h; ++k) {
         const uint8_t* src = source.m_pixels.get() +
                              size_t(source.Height() - 1 - (sy + k)) * size_t(source.m_stride) + size_t(sx) * 3;
-        uint8_t* dst = m_pixels.get() + size_t(Height() - 1 - (dstY + k)) * size_t(m_stride) + size_t(dstX) * 3;
+        uint8_t* dst = m_pixels.get() + size_t(Height() - 1 - (dy + k)) * size_t(m_stride) + size_t(dx) * 3;
         std::memmove(dst, src, size_t(w) * 3);
     }
 }

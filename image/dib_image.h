@@ -46,10 +46,12 @@ public:
     // Colour is a COLORREF. Null rectangle: whole image. Clipped.
     void Fill(const RECT* rect, COLORREF color);
     // Copies the source rectangle (whole source when null) to (dstX, dstY).
-    // Not clipped: the caller keeps both rectangles inside their images.
+    // Callers keep both rectangles inside their images; parts outside either
+    // image are skipped.
     void Blit(int dstX, int dstY, const RECT* sourceRect, const CDibImage& source);
 
-    // Resampling and effects (resample.cpp, blur.cpp).
+    // Resampling and effects (resample.cpp, effects.cpp). The samples depend on
+    // the whole rectangle; only its part inside this image is written.
     void StretchFrom(const RECT* rect, const CDibImage& source);
     void Blur(int16_t radius);
     uint32_t SampleArea(float x, float y, float scaleX, float scaleY) const;

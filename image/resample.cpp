@@ -1,7 +1,9 @@
 // Scaling one image into a rectangle of another: an area average when the
 // picture shrinks along an axis, a Lanczos (support 6) interpolation otherwise.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "image/dib_image.h"
@@ -129,6 +131,21 @@ uint32_t CDibImage::SampleArea(float x, float y, float scaleX, float scaleY) con
 
 namespace {
 
+// Where destination pixel (i, j) of the rectangle goes (i counts stored rows
+// upward from the rectangle's bottom row, j columns from its left edge), and
+// the part of the rectangle that lies inside the image: rows i0..i1-1,
+// columns j0..j1-1. The samples depend on the whole rectangle, only that part
+// is written.
+struct DestWindow {
+    uint8_t* pixels = nullptr;
+    size_t stride = 0;
+    int64_t firstRow = 0;  // stored row of i = 0
+    int64_t left = 0;      // column of j = 0
+    int i0 = 0, i1 = 0, j0 = 0, j1 = 0;
+    uint8_t* Row(int i) const { return pixels + size_t(firstRow + i) * stride + size_t(left + j0) * 3; }
+    int Columns() const { return j1 - j0; }
+};
+
 // Area average when shrinking along both axes. The weight of a source pixel
 // is a product of a column weight and a row weight (edge pixels weighted by
 // their overlap with the box), so each destination row first blends its source
@@ -149,17 +166,16 @@ AreaSpan AreaAxis(float centre, float scale) {
     return s;
 }
 
-void ShrinkBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w, int h, float scaleX,
-                    float scaleY) {
+void ShrinkBothAxes(const CDibImage& src, const DestWindow& dst, float scaleX, float scaleY) {
     const int sw = src.Width(), sh = src.Height();
     const uint8_t* base = src.Pixels();
     const int stride = src.Stride();
     const size_t rowLen = size_t(sw) * 3;
-    std::vector<AreaSpan> cols(w);
-    for (int j = 0; j < w; ++j) cols[j] = AreaAxis((j + 0.5f) * scaleX - 0.5f, scaleX);
+    std::vector<AreaSpan> cols(dst.Columns());
+    for (int j = dst.j0; j < dst.j1; ++j) cols[j - dst.j0] = AreaAxis((j + 0.5f) * scaleX - 0.5f, scaleX);
     std::vector<float> blended(rowLen);
 
-    for (int i = 0; i < h; ++i) {
+    for (int i = dst.i0; i < dst.i1; ++i) {
         const float y = (i + 0.5f) * scaleY - 0.5f;
         const AreaSpan rows = AreaAxis(y, scaleY);
         std::fill(blended.begin(), blended.end(), 0.0f);
@@ -176,10 +192,10 @@ void ShrinkBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w
             for (size_t n = 0; n < rowLen; ++n) acc[n] += float(row[n]) * wy;
         }
         const float boxH = (y + scaleY / 2) - (y - scaleY / 2);
-        uint8_t* out = dstRow0 + size_t(i) * size_t(dstStride);
-        for (int j = 0; j < w; ++j) {
-            const AreaSpan& c = cols[j];
-            const float x = (j + 0.5f) * scaleX - 0.5f;
+        uint8_t* out = dst.Row(i);
+        for (int n = 0; n < dst.Columns(); ++n) {
+            const AreaSpan& c = cols[n];
+            const float x = (dst.j0 + n + 0.5f) * scaleX - 0.5f;
             const float boxW = (x + scaleX / 2) - (x - scaleX / 2);
             float sum[3] = {0, 0, 0};
             for (int px = c.first; px <= c.last; ++px) {
@@ -189,7 +205,7 @@ void ShrinkBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w
                                                    : 255.0f * (boxH)) * wx;
             }
             const float norm = 1.0f / (boxH * boxW);
-            for (int ch = 0; ch < 3; ++ch) out[j * 3 + ch] = ClampToByte(sum[ch] * norm);
+            for (int ch = 0; ch < 3; ++ch) out[n * 3 + ch] = ClampToByte(sum[ch] * norm);
         }
     }
 }
@@ -197,11 +213,11 @@ void ShrinkBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w
 // Lanczos when growing (or keeping size) along both axes. The kernel is a
 // product of a column and a row weight, so it runs as a horizontal pass into
 // floating-point rows, then a vertical pass over those rows.
-void EnlargeBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int w, int h, float scaleX,
-                     float scaleY) {
+void EnlargeBothAxes(const CDibImage& src, const DestWindow& dst, float scaleX, float scaleY) {
     const int sw = src.Width(), sh = src.Height();
+    const int w = dst.Columns();
     std::vector<Taps> cols(w);
-    for (int j = 0; j < w; ++j) cols[j] = LanczosTaps((j + 0.5f) * scaleX - 0.5f);
+    for (int j = 0; j < w; ++j) cols[j] = LanczosTaps((dst.j0 + j + 0.5f) * scaleX - 0.5f);
     // One source row as three float planes, padded with repeated edge pixels
     // so that no tap needs a bounds check.
     constexpr int kPad = kTaps;
@@ -228,7 +244,7 @@ void EnlargeBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int 
         }
     }
     std::vector<float> acc(size_t(w) * 3);
-    for (int i = 0; i < h; ++i) {
+    for (int i = dst.i0; i < dst.i1; ++i) {
         const Taps t = LanczosTaps((i + 0.5f) * scaleY - 0.5f);
         std::fill(acc.begin(), acc.end(), 0.0f);
         for (int k = 0; k < kTaps; ++k) {
@@ -238,7 +254,7 @@ void EnlargeBothAxes(const CDibImage& src, uint8_t* dstRow0, int dstStride, int 
             float* a = acc.data();
             for (size_t n = 0; n < acc.size(); ++n) a[n] += in[n] * wy;
         }
-        uint8_t* out = dstRow0 + size_t(i) * size_t(dstStride);
+        uint8_t* out = dst.Row(i);
         for (size_t n = 0; n < acc.size(); ++n) out[n] = ClampToByte(acc[n]);
     }
 }
@@ -251,30 +267,41 @@ void CDibImage::StretchFrom(const RECT* rect, const CDibImage& source) {
     if (!m_pixels) return;
     RECT r{0, 0, Width(), Height()};
     if (rect) r = *rect;
-    const int w = r.Width(), h = r.Height();
-    if (w <= 0 || h <= 0) return;
+    const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
+    if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return;
+
+    // Destination row 0 is the rectangle's bottom row in stored order.
+    DestWindow dst;
+    dst.pixels = m_pixels.get();
+    dst.stride = size_t(m_stride);
+    dst.firstRow = int64_t(Height()) - r.bottom;
+    dst.left = r.left;
+    dst.i0 = int(std::max<int64_t>(0, -dst.firstRow));
+    dst.i1 = int(std::min<int64_t>(h, int64_t(Height()) - dst.firstRow));
+    dst.j0 = int(std::max<int64_t>(0, -dst.left));
+    dst.j1 = int(std::min<int64_t>(w, int64_t(Width()) - dst.left));
+    if (dst.i0 >= dst.i1 || dst.j0 >= dst.j1) return;  // wholly outside the image
+
     if (!source.HasPixels() || source.Width() == 0 || source.Height() == 0) {
         Fill(&r, 0x00FFFFFF);
         return;
     }
     const float scaleX = float(source.Width()) / float(w);
     const float scaleY = float(source.Height()) / float(h);
-    // Destination row 0 is the rectangle's bottom row in stored order.
-    uint8_t* dst = m_pixels.get() + size_t(Height() - r.bottom) * size_t(m_stride) + size_t(r.left) * 3;
 
     if (scaleX > 1.0f && scaleY > 1.0f) {
-        ShrinkBothAxes(source, dst, m_stride, w, h, scaleX, scaleY);
+        ShrinkBothAxes(source, dst, scaleX, scaleY);
     } else if (scaleX <= 1.0f && scaleY <= 1.0f) {
-        EnlargeBothAxes(source, dst, m_stride, w, h, scaleX, scaleY);
+        EnlargeBothAxes(source, dst, scaleX, scaleY);
     } else {
-        for (int i = 0; i < h; ++i) {
-            uint8_t* out = dst + size_t(i) * size_t(m_stride);
+        for (int i = dst.i0; i < dst.i1; ++i) {
+            uint8_t* out = dst.Row(i);
             const float y = (i + 0.5f) * scaleY - 0.5f;
-            for (int j = 0; j < w; ++j) {
+            for (int j = dst.j0; j < dst.j1; ++j, out += 3) {
                 const uint32_t px = source.SampleArea((j + 0.5f) * scaleX - 0.5f, y, scaleX, scaleY);
-                out[j * 3 + 0] = uint8_t(px);
-                out[j * 3 + 1] = uint8_t(px >> 8);
-                out[j * 3 + 2] = uint8_t(px >> 16);
+                out[0] = uint8_t(px);
+                out[1] = uint8_t(px >> 8);
+                out[2] = uint8_t(px >> 16);
             }
         }
     }

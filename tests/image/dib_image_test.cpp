@@ -99,3 +99,28 @@ TEST(DibImageBlit, CopiesSourceRectangleToPicturePosition) {
     EXPECT_EQ(BytesAt(dst, 1, 3)[0], 0x80);
     EXPECT_EQ(BytesAt(dst, 2, 2)[0], 0x80);
 }
+
+TEST(DibImageSafety, SizesBeyondTheHeaderFieldsAreRefused) {
+    CDibImage img;
+    // 24 x width wraps in 32 bits: the stride would come out far too small.
+    EXPECT_FALSE(img.Create(200000000, 1));
+    EXPECT_FALSE(img.HasPixels());
+    EXPECT_FALSE(img.Create(40000, 40000));  // 4.8 GB: more than the 32-bit image size
+    EXPECT_TRUE(img.Create(3, 2));
+}
+
+TEST(DibImageSafety, BlitSkipsWhatLiesOutsideEitherImage) {
+    CDibImage src, dst;
+    ASSERT_TRUE(src.Create(4, 4));
+    src.Fill(nullptr, 0x00000000);
+    ASSERT_TRUE(dst.Create(6, 6));
+    dst.Fill(nullptr, 0x00808080);
+    dst.Blit(-2, 4, nullptr, src);  // sticks out left and below
+    RECT beyondSource{2, 2, 9, 9};
+    dst.Blit(4, -1, &beyondSource, src);  // sticks out of the source, and up and right
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool copied = (x < 2 && y >= 4) || (x >= 4 && y < 1);
+            EXPECT_EQ(BytesAt(dst, x, y)[0], copied ? 0x00 : 0x80) << x << "," << y;
+        }
+}

@@ -113,6 +113,32 @@ TEST(Resample, StretchIntoRectangleLeavesTheRestAlone) {
     EXPECT_EQ(dst.PixelAt(10, 20 - 3), 0x00FFFFFFu);
 }
 
+TEST(Resample, RectangleStickingOutWritesOnlyInsideTheImage) {
+    CDibImage src;
+    MakeNoise(src, 30, 20, 3);
+    for (const int size : {10, 45}) {  // shrinking and enlarging
+        // Reference: the same rectangle drawn wholly inside a larger image.
+        CDibImage ref;
+        ref.Create(size + 20, size + 20);
+        ref.Fill(nullptr, 0x00FFFFFF);
+        RECT inside{10, 10, 10 + size, 10 + size};
+        ref.StretchFrom(&inside, src);
+
+        CDibImage dst;
+        dst.Create(size, size);
+        dst.Fill(nullptr, 0x00FFFFFF);
+        RECT out{-4, 3, size - 4, size + 3};  // sticks out left and below
+        dst.StretchFrom(&out, src);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const bool covered = x < size - 4 && y >= 3;
+                const uint32_t expected =
+                    covered ? ref.PixelAt(x + 4 + 10, ref.Height() - 1 - (y - 3 + 10)) : 0x00FFFFFFu;
+                ASSERT_EQ(dst.PixelAt(x, size - 1 - y), expected) << size << ": " << x << "," << y;
+            }
+    }
+}
+
 TEST(ResampleMath, LanczosWeightAndIntersectBox) {
     EXPECT_NEAR(LanczosWeight(0.5f, 6), 0.6294f, 1e-4);
     EXPECT_NEAR(LanczosWeight(1.5f, 6), -0.1911f, 1e-4);
