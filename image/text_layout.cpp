@@ -16,8 +16,12 @@ QStringList TextLayout::Lines(const QString& text) const {
         line.remove(QLatin1Char('\n'));
         return {line};
     }
+    // A break ends the line before it: a text ending in "\r\n" has no empty
+    // line after it, and an empty text has no lines at all.
     static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
-    return text.split(breaks);
+    QStringList lines = text.split(breaks);
+    if (lines.size() > 0 && lines.back().isEmpty()) lines.removeLast();
+    return lines;
 }
 
 QList<TextLayout::Piece> TextLayout::Pieces(const QString& line) const {

@@ -60,6 +60,9 @@ TEST(TextMeasure, LinesAndWidthsOnEmptyImage) {
     EXPECT_EQ(two.Height(), 2 * one.Height());
     EXPECT_GT(two.Width(), one.Width());
     EXPECT_EQ(Measure("a\r\nb\r\nc", font).Height(), 3 * one.Height());
+    // A closing line break starts no further line; an empty text has none.
+    EXPECT_EQ(Measure("a\r\nb\r\n", font).Height(), 2 * one.Height());
+    EXPECT_EQ(Measure("", font).Height(), 0);
 
     // Negative heights are character heights: doubling doubles the line height roughly.
     const RECT big = Measure("File Name: a.mp4", Arial(-22));
