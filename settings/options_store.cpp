@@ -62,7 +62,19 @@ bool OptionsStore::Save() const {
     // A torn or half-written options file would be read back as garbage at the
     // next start; write a complete copy and swap it in, or leave the old one.
     AtomicFileWriter output(m_filePath);
-    if (!output.Open()) return false;
+    if (!output.Open()) return SaveInPlace();
     if (std::fwrite(&m_options, 1, kSheetOptionsFileSize, output.File()) != kSheetOptionsFileSize) return false;
     return bool(output.Commit(true));
+}
+
+// No file can be made beside the options file (a folder the user may not
+// write to, no free inode) while the file itself may be written: the record is
+// written over the old one (never creating or truncating the file) rather than
+// losing the settings.
+bool OptionsStore::SaveInPlace() const {
+    UniqueFile file(std::fopen(m_filePath.c_str(), "r+b"));
+    if (!file) return false;
+    const bool written = std::fwrite(&m_options, 1, kSheetOptionsFileSize, file.get()) == kSheetOptionsFileSize &&
+                         std::fflush(file.get()) == 0;
+    return written && ::fsync(::fileno(file.get())) == 0;
 }

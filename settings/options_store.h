@@ -27,10 +27,13 @@ public:
     // Reads the file; when it cannot be opened, applies the defaults and writes them.
     void Load();
     // Atomic write (temporary file + rename); false when it could not be written,
-    // in which case the old file is left as it was.
+    // in which case the old file is left as it was. Where no temporary file can
+    // be made but the file itself is writable, the record is written over it.
     bool Save() const;
 
 private:
+    bool SaveInPlace() const;
+
     SheetOptions m_options{};
     std::string m_filePath;
     OptionsStore* m_previousInstance = nullptr;

@@ -339,3 +339,18 @@ TEST(OptionsWriteFailure, FullDiskKeepsTheOldFile) {
     EXPECT_EQ(ReadBytes(dir / "options.lyt"), before);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"options.lyt"});
 }
+
+TEST(OptionsWriteFailure, ReadOnlyFolderStillSavesIntoAWritableFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind root";
+    ScratchDir dir;
+    { OptionsStore store(dir / "options.lyt"); }
+    fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
+    {
+        OptionsStore store(dir / "options.lyt");
+        store.Options().frameCount = 12;
+        EXPECT_TRUE(store.Save());
+    }
+    fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(OptionsStore(dir / "options.lyt").Options().frameCount, 12);
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"options.lyt"});
+}
