@@ -111,6 +111,13 @@ bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
     return true;
 }
 
+namespace {
+// Targets foreseen at a time: one more than the workers, so that a worker that
+// finishes early finds the next job waiting.
+constexpr int kAheadTargets = 3;
+constexpr int kAheadWorkers = 2;
+}  // namespace
+
 VideoImagePtr CMoviePlayer::ExactFrame(double position) {
     VideoImagePtr image;
     if (m_prefetch) image = m_prefetch->Take(position, m_seeker->TargetOf(position));
@@ -119,8 +126,8 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
     else
         image = m_seeker->FrameAt(position);
     // Grab All rewinds to 0 and then steps forward evenly: a step of at least
-    // two seconds from 0, or two equal such steps, foresee the next two
-    // targets, which are decoded ahead in parallel.
+    // two seconds from 0, or two equal such steps, foresee the next targets,
+    // which are decoded ahead in parallel.
     const double step = position - m_lastExact;
     const bool pattern = m_lastExact >= 0.0 && step >= 2.0 &&
                          (m_lastExact == 0.0 || std::fabs(step - m_lastStep) < 1e-6);
@@ -128,9 +135,9 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
     m_lastExact = position;
     if (pattern) {
         std::vector<double> next;
-        for (int k = 1; k <= 2; ++k)
+        for (int k = 1; k <= kAheadTargets; ++k)
             if (position + k * step <= GetDuration()) next.push_back(position + k * step);
-        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, 2);
+        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
         m_prefetch->Predict(next);
     } else if (m_prefetch) {
         m_prefetch->CancelAll();
