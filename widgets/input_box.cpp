@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -48,6 +49,9 @@ CInputBox::CInputBox(QWidget* parent)
     m_promptLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_promptLabel->setTextFormat(Qt::PlainText);
     m_ok->setDefault(true);
+    // Labels have no length limit; the edit's default of 32,767 characters
+    // would cut a longer one even when the user only presses OK.
+    m_edit->setMaxLength(std::numeric_limits<int>::max());
 
     connect(m_edit, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_text = text.toStdString(); });

@@ -152,3 +152,13 @@ TEST(InputBox, CentredOverItsParent) {
     EXPECT_NEAR(boxCentre.x(), parentCentre.x(), 2);
     EXPECT_NEAR(boxCentre.y(), parentCentre.y(), 2);
 }
+
+TEST(InputBox, LongTextIsNotCut) {
+    // Pressing OK on a long label must give it back whole.
+    const std::string label(40000, 'x');
+    CInputBox box;
+    box.SetText(label);
+    const int result = RunWith(box, [](CInputBox* b) { QTest::keyClick(EditOf(*b), Qt::Key_Return); });
+    EXPECT_EQ(result, CInputBox::kOk);
+    EXPECT_EQ(box.GetText().size(), label.size());
+}
