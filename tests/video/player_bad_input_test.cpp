@@ -3,6 +3,7 @@
 // repeated opening.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -95,6 +96,24 @@ TEST(PlayerBadInput, TruncatedMoviePlaysAsFarAsItCanAndEnds) {
     // Seeking past the damage keeps the last picture there is.
     player.Stop();
     EXPECT_TRUE(player.SetPosition(3.9, true));
+    EXPECT_TRUE(player.GetCurrentImage());
+}
+
+TEST(PlayerBadInput, TruncatedMp4WithIndexInFrontEnds) {
+    // Index first (as streamed files are written), data cut off after it.
+    ScratchDir dir;
+    const std::string front = dir / "front.mp4";
+    const std::string cmd = "ffmpeg -nostdin -v error -i '" + Clip("h264_aac.mp4") +
+                            "' -c copy -movflags faststart -y '" + front + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    WritePrefix(front, dir / "cut.mp4", 0.4);
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(dir / "cut.mp4"), 0) << player.GetLastErrorText();
+    player.Play();
+    const long event = WaitForEvent(player, 8s);
+    EXPECT_TRUE(event == EC_COMPLETE || event == EC_ERRORABORT) << event;
+    player.Stop();
+    EXPECT_TRUE(player.SetPosition(3.5, true));  // past the cut: the last picture there is
     EXPECT_TRUE(player.GetCurrentImage());
 }
 
