@@ -66,7 +66,13 @@ void CThumbStrip::GetFrames(std::vector<const CDibImage*>& images,
     m_frames.GetFrames(images, labels);
 }
 
-void CThumbStrip::DeleteSelectedFrame() { m_frames.DeleteSelectedFrame(); }
+void CThumbStrip::DeleteSelectedFrame() {
+    // A drag under way (a right-click while the left button is held) names its
+    // frame by index; the frames behind the deleted one move up, so the drag
+    // ends rather than move a different frame on release.
+    m_dragIndex = -1;
+    m_frames.DeleteSelectedFrame();
+}
 
 void CThumbStrip::DeleteAllFrames() {
     m_dragIndex = -1;

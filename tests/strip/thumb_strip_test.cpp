@@ -258,6 +258,16 @@ TEST_F(StripTest, MoveWithoutLeftButtonHidesMarker) {
     EXPECT_EQ(Labels(), std::vector<std::string>({"B", "A"}));
 }
 
+TEST_F(StripTest, DeleteDuringDragMovesNoOtherFrame) {
+    ShowWithClient(600, 103);
+    AddFrames({"A", "B", "C", "D"});
+    Press(Qt::LeftButton, 260);  // drag C
+    strip.choice = QStringLiteral("Delete");
+    Press(Qt::RightButton, 10);  // delete A while the left button is held
+    Release(10);
+    EXPECT_EQ(Labels(), std::vector<std::string>({"B", "C", "D"}));
+}
+
 TEST_F(StripTest, ScrollStepsAndClamping) {
     ShowWithClient(452, 103);  // four frames: content 512, 60 wider than the window
     AddFrames({"A", "B", "C", "D"});
