@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "image/dib_image.h"
@@ -51,6 +53,8 @@ QFont FontFromLogFont(const LOGFONTA& font) {
 
 QColor ColorFromRef(COLORREF c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 
+int32_t Saturated(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
 }  // namespace
 
 void CDibImage::SetTextFont(const LOGFONTA& font, COLORREF color) {
@@ -73,16 +77,24 @@ int CDibImage::PaintText(const char* text, RECT* rect, uint32_t format, bool out
     if (format & DT_CALCRECT) {
         double widest = 0;
         for (const QString& line : lines) widest = std::max(widest, layout.LineWidth(line));
-        rect->right = rect->left + int(std::ceil(widest));
-        rect->bottom = rect->top + textHeight;
+        rect->right = Saturated(int64_t(rect->left) + int64_t(std::ceil(widest)));
+        rect->bottom = Saturated(int64_t(rect->top) + textHeight);
         return textHeight;
     }
     if (!m_surface) return textHeight;  // nothing to draw on (empty image)
 
+    // The clip is the rectangle's part inside the image, worked out in 64 bits
+    // so that no rectangle, however large, wraps around.
+    const int64_t clipLeft = std::max<int64_t>(rect->left, 0), clipTop = std::max<int64_t>(rect->top, 0);
+    const int64_t clipRight = std::min<int64_t>(rect->right, Width());
+    const int64_t clipBottom = std::min<int64_t>(rect->bottom, Height());
+    if (clipRight <= clipLeft || clipBottom <= clipTop) return textHeight;
+    const double rectWidth = double(rect->right) - double(rect->left);
+
     QPainter painter(m_surface.get());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setClipRect(QRect(rect->left, rect->top, rect->Width(), rect->Height()));
+    painter.setClipRect(QRect(int(clipLeft), int(clipTop), int(clipRight - clipLeft), int(clipBottom - clipTop)));
     painter.setFont(*m_font);
     const QColor color = ColorFromRef(m_textColor);
 
@@ -92,7 +104,7 @@ int CDibImage::PaintText(const char* text, RECT* rect, uint32_t format, bool out
 
     for (const QString& rawLine : lines) {
         const QString line =
-            (format & DT_WORD_ELLIPSIS) ? layout.Ellipsize(rawLine, rect->Width()) : rawLine;
+            (format & DT_WORD_ELLIPSIS) ? layout.Ellipsize(rawLine, rectWidth) : rawLine;
         const double width = layout.LineWidth(line);
         const double left = (format & DT_RIGHT) ? rect->right - width : rect->left;
         const double baseline = top + std::ceil(metrics.ascent());

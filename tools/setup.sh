@@ -13,4 +13,6 @@ done
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
 $SUDO apt-get update
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+# Through env: sudo drops the caller's environment, and a question from a
+# package's configuration would stop an unattended set-up.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
