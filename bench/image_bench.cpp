@@ -22,6 +22,7 @@ extern "C" {
 #include <string>
 #include <utility>
 
+#include "bench/bench_folder.h"
 #include "image/dib_image.h"
 
 namespace {
@@ -57,23 +58,6 @@ const CDibImage& Frame(int width, int height) {
     }
     return *slot;
 }
-
-// A folder for the JPEG benchmarks, removed at exit.
-class BenchFolder {
-public:
-    BenchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "reelcap-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~BenchFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
 
 const BenchFolder& Folder() {
     static BenchFolder folder;

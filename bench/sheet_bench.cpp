@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_folder.h"
 #include "sheet/compose_sheet.h"
 
 namespace {
@@ -77,26 +78,9 @@ Frames& SharedFrames() {
     return frames;
 }
 
-// A temporary folder for the written sheets and ffmpeg's inputs, removed at exit.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sheet_bench_XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 std::filesystem::path ScratchFolder() {
-    static const Scratch scratch;
-    return scratch.Path().empty() ? std::filesystem::temp_directory_path() : scratch.Path();
+    static const BenchFolder folder("sheet_bench");
+    return folder.Path();
 }
 
 long ReadStatusKb(const char* key) {
