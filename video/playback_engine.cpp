@@ -162,10 +162,14 @@ bool PlaybackEngine::QueuesSatisfied() const {
     return videoEnough && audioEnough;
 }
 
-bool PlaybackEngine::DoPendingSeek() {
+bool PlaybackEngine::DoPendingSeek(int& serial) {
     double target;
     {
+        // The serial is taken with the seek it belongs to: packets read after
+        // a later Seek then carry the old serial and are dropped, instead of
+        // passing as the new position's.
         std::lock_guard lock(m_control);
+        serial = m_serial.load();
         if (!m_seekPending) return false;
         m_seekPending = false;
         target = m_seekTarget;
@@ -194,8 +198,8 @@ void PlaybackEngine::DemuxLoop() {
                 continue;
             }
         }
-        DoPendingSeek();
-        const int serial = m_serial.load();
+        int serial = 0;
+        DoPendingSeek(serial);
         bool ended;
         {
             std::unique_lock lock(m_control);
@@ -255,16 +259,13 @@ bool PlaybackEngine::EndReached(int serial) {
     return videoDone && audioDone;
 }
 
-void PlaybackEngine::Present(const PictureItem& item) {
-    std::function<void()> callback;
-    {
-        std::lock_guard lock(m_imageMutex);
-        m_image = item.image;
-        m_position = item.image->time;
-        callback = m_frameCallback;
-    }
+std::function<void()> PlaybackEngine::Present(const PictureItem& item) {
+    // Caller holds m_control.
+    std::lock_guard lock(m_imageMutex);
+    m_image = item.image;
+    m_position = item.image->time;
     ++m_presented;
-    if (callback) callback();
+    return m_frameCallback;
 }
 
 void PlaybackEngine::PresentLoop() {
@@ -328,16 +329,30 @@ void PlaybackEngine::PresentLoop() {
             m_wake.wait_for(lock, std::chrono::duration<double>(std::min(delay, 0.02)));
             continue;
         }
-        m_pictures.TryPop();
-        // A late picture is skipped to catch up, but never so many in a row
-        // that the screen freezes on a machine too slow for the movie.
-        const auto now = std::chrono::steady_clock::now();
-        if (delay < -lateLimit && !firstAfterSeek && now - lastShown < std::chrono::milliseconds(250)) {
-            ++m_dropped;
-            continue;
+        std::function<void()> callback;
+        {
+            // A pause or a seek that came while this picture was being timed
+            // wins: once Pause or SetPosition has returned, no older picture
+            // or position replaces what they left.
+            std::lock_guard lock(m_control);
+            if (!m_running || serial != m_serial.load()) continue;
+            m_pictures.TryPop();
+            // A late picture is skipped to catch up, but never so many in a row
+            // that the screen freezes on a machine too slow for the movie, and
+            // only for a later picture already waiting: the movie's last
+            // picture is always shown.
+            bool laterWaiting = false;
+            m_pictures.Peek([&](const PictureItem& next) { laterWaiting = next.image && next.serial == serial; });
+            const auto now = std::chrono::steady_clock::now();
+            if (delay < -lateLimit && !firstAfterSeek && laterWaiting &&
+                now - lastShown < std::chrono::milliseconds(250)) {
+                ++m_dropped;
+                continue;
+            }
+            firstAfterSeek = false;
+            lastShown = now;
+            callback = Present(item);
         }
-        firstAfterSeek = false;
-        lastShown = now;
-        Present(item);
+        if (callback) callback();
     }
 }

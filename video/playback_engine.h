@@ -64,11 +64,14 @@ private:
     void VideoLoop();
     void AudioLoop();
     void PresentLoop();
-    bool DoPendingSeek();
+    // Performs a seek asked for since the last call; `serial` is the one the
+    // packets read next belong to.
+    bool DoPendingSeek(int& serial);
     bool QueuesSatisfied() const;
     void PostOnce(long code, int serial);
     bool EndReached(int serial);
-    void Present(const PictureItem& item);
+    // Makes `item` the picture on screen; answers the frame callback to call.
+    std::function<void()> Present(const PictureItem& item);
     void UpdateClockRunning();
     double SecondsOf(int64_t ts, AVRational tb) const;
 
