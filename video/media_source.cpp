@@ -64,6 +64,11 @@ int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& i
     std::error_code ec;
     if (path.empty()) return Fail(AVERROR(ENOENT), message);
     if (std::filesystem::is_directory(path, ec)) return Fail(AVERROR(EISDIR), message);
+    // A named pipe, socket or device on disk is no movie file, and opening a
+    // pipe without a writer would wait forever where no deadline reaches.
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return Fail(AVERROR_INVALIDDATA, message);
 
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) return Fail(AVERROR(ENOMEM), message);

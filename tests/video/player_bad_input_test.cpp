@@ -1,6 +1,7 @@
 // Input the player must refuse with a message, or play as far as it can,
 // without crashing or hanging; the Windows Media path rule; long paths;
 // repeated opening.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -64,6 +65,13 @@ TEST(PlayerBadInput, EmptyFileFolderAndMissing) {
     CMoviePlayer player;
     EXPECT_LT(player.Open(nullptr), 0);
     EXPECT_FALSE(player.GetLastErrorText().empty());
+}
+
+TEST(PlayerBadInput, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+    ScratchDir dir;
+    const std::string pipe = dir / "pipe.mp4";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ExpectRefused(pipe);
 }
 
 TEST(PlayerBadInput, UnreadableFile) {
