@@ -11,6 +11,12 @@ namespace {
 constexpr auto kPoll = std::chrono::milliseconds(20);
 }  // namespace
 
+std::optional<PlaybackEngine::PacketItem> PlaybackEngine::PopCurrent(PacketQueue& queue) {
+    std::optional<PacketItem> item = queue.Pop(kPoll);
+    if (item && item->serial != m_serial.load()) item.reset();
+    return item;
+}
+
 void PlaybackEngine::VideoLoop() {
     FramePtr frame = MakeFrame();
     const AVRational tb = m_fmt->streams[m_info.videoStream]->time_base;
@@ -22,9 +28,8 @@ void PlaybackEngine::VideoLoop() {
     int64_t keyTs = AV_NOPTS_VALUE;
     int withoutKey = 0;
     while (!m_quit) {
-        std::optional<PacketItem> item = m_videoPackets.Pop(kPoll);
+        std::optional<PacketItem> item = PopCurrent(m_videoPackets);
         if (!item) continue;
-        if (item->serial != m_serial.load()) continue;
         if (item->serial != decoderSerial) {
             avcodec_flush_buffers(m_videoDec.get());
             decoderSerial = item->serial;
@@ -91,9 +96,8 @@ void PlaybackEngine::AudioLoop() {
     AVChannelLayout inLayout{};
     double nextPts = 0.0;
     while (!m_quit) {
-        std::optional<PacketItem> item = m_audioPackets.Pop(kPoll);
+        std::optional<PacketItem> item = PopCurrent(m_audioPackets);
         if (!item) continue;
-        if (item->serial != m_serial.load()) continue;
         if (item->serial != decoderSerial) {
             avcodec_flush_buffers(m_audioDec.get());
             decoderSerial = item->serial;

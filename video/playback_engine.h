@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -61,6 +62,9 @@ private:
     using PacketQueue = BoundedQueue<PacketItem>;
 
     void DemuxLoop();
+    // The next packet of the current seek, waiting a short while; packets
+    // queued before a later seek are dropped here.
+    std::optional<PacketItem> PopCurrent(PacketQueue& queue);
     void VideoLoop();
     void AudioLoop();
     void PresentLoop();
