@@ -32,7 +32,7 @@ public:
 
     // JPEG files (jpeg_io.cpp). Neither ends the program; both report why.
     OpResult LoadJpeg(const std::string& path);
-    OpResult SaveJpeg(const std::string& path, int quality, bool progressive);
+    OpResult SaveJpeg(const std::string& path, int quality, bool progressive) const;
 
     // Packed 0x00RRGGBB of pixel (x, stored row); no checks.
     uint32_t PixelAt(int x, int row) const {

@@ -153,7 +153,7 @@ std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 }  // namespace
 
-OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progressive) {
+OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progressive) const {
     const int32_t width = Width();
     const int32_t height = Height();
     if (width <= 0 || height <= 0 || !HasPixels()) {

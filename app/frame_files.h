@@ -1,0 +1,34 @@
+#pragma once
+// Frames as files of their own: Save Multiple's names and writing, shared by
+// the window and the command-line tool.
+#include <functional>
+#include <string>
+#include <vector>
+
+class CDibImage;
+
+// A copy of `label` with each of / \ : * ? " < > | replaced by "-".
+std::string SanitizeFileName(std::string label);
+
+// "<folder>/<sanitized label>.jpg".
+std::string FrameFilePath(const std::string& folder, const std::string& label);
+
+struct FileFailure {
+    std::string path;
+    std::string reason;
+};
+
+// Writes every frame, in order, as FrameFilePath(folder, label); equal names
+// overwrite in that order. A file that cannot be written is listed and the
+// rest are still written. `progress` is called after each file with (done,
+// total); false stops there.
+std::vector<FileFailure> SaveFrameFiles(const std::string& folder,
+                                        const std::vector<const CDibImage*>& images,
+                                        const std::vector<const char*>& labels, int quality,
+                                        bool progressive,
+                                        const std::function<bool(int, int)>& progress = {});
+
+// The failures as one message: a heading and one "name: reason" line each,
+// at most `maxLines` of them and a count of the rest.
+std::string DescribeFailures(const std::string& heading, const std::vector<FileFailure>& failures,
+                             size_t maxLines = 20);

@@ -1,0 +1,51 @@
+#pragma once
+// Taking frames from a player: the frame on screen, and Grab All's N frames
+// spread evenly over the movie. The window and the command-line tool both step
+// the player through these, so both get the same frames and the same labels.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "image/dib_image.h"
+#include "image/op_result.h"
+
+class CMoviePlayer;
+
+struct GrabbedFrame {
+    std::unique_ptr<CDibImage> image;
+    std::string label;  // FormatTimeLabel of the position after the grab
+};
+
+// The picture on screen and the position read after taking it; an empty image
+// when the player has none (a frame that cannot be grabbed is left out).
+GrabbedFrame GrabCurrentFrame(CMoviePlayer& player);
+
+// Relative seek clamped to 0 ... duration, showing the exact frame there when
+// the movie is not running. Answers the position asked for.
+double SeekPlayerBy(CMoviePlayer& player, double seconds);
+
+// The C library's atoi: blanks skipped, an optional sign, digits up to the
+// first other character; 0 without digits. Saturates instead of overflowing.
+int AtoiLike(const std::string& text);
+
+struct GrabAllHooks {
+    // After each seek, before its grab (the window moves its slider here).
+    std::function<void(double position)> afterSeek;
+    // Every grabbed frame in order; frames the player could not give are left out.
+    std::function<void(GrabbedFrame frame)> take;
+    // After each step with (steps done, N); false stops the sequence there.
+    std::function<bool(int done, int total)> progress;
+};
+
+// N steps of duration / (N + 1) from the player's current position (callers
+// rewind first), grabbing the frame after each. Nothing for N < 1. Answers the
+// number of steps taken (less than N only when progress stopped it).
+int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
+
+// Refuses a Grab All whose frames would not fit in the memory available now:
+// every frame keeps a full-size 24-bit picture. `available` 0 reads it from the
+// system.
+OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0);
+// Bytes the system could give this process now (MemAvailable), 0 when unknown.
+uint64_t AvailableMemory();
