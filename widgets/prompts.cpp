@@ -105,6 +105,8 @@ bool Prompts::ChooseFont(QWidget* parent, LOGFONTA& font, COLORREF& /*color*/) {
     return true;
 }
 
+int Prompts::RunDialog(QDialog& dialog) { return dialog.exec(); }
+
 Prompts& Prompts::Current() {
     static Prompts real;
     return g_installed ? *g_installed : real;
