@@ -188,33 +188,44 @@ TEST(MainFrame, FailedOpenKeepsTheDetailsAndLeavesNoMovie) {
     ScratchDir dir;
     ScriptedPrompts prompts;
     CMainFrame frame;
-    frame.OpenMovie(Clip("noaudio.mp4"));
+    // A movie named in Greek and Japanese opens and keeps its name.
+    const std::string named = dir / "\xce\xa4\xce\xb1\xce\xb9\xce\xbd\xce\xaf\xce\xb1 \xe6\x98\xa0\xe7\x94\xbb.mp4";
+    fs::copy_file(Clip("noaudio.mp4"), fs::u8path(named));
+    frame.OpenMovie(named);
     ASSERT_EQ(frame.Mode(), ModePlaying);
+    EXPECT_EQ(frame.Details().fileName, fs::u8path(named).filename().string());
     WriteFile(dir / "broken.mp4", std::string(4096, '\x5a'));
     frame.OpenMovie(dir / "broken.mp4");
     EXPECT_EQ(frame.Mode(), NoMovie);
     EXPECT_EQ(frame.Player(), nullptr);
     EXPECT_EQ(Buttons(frame), "00000");
-    EXPECT_EQ(frame.Details().fileName, "noaudio.mp4");
+    EXPECT_EQ(frame.Details().fileName, fs::u8path(named).filename().string());
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "Reelcap");
     EXPECT_FALSE(prompts.messages[0].text.empty());
 }
 
 TEST(MainFrame, LoadFolderSortsSkipsAndKeepsWhatIsThere) {
-    ScratchDir dir;
+    ScratchDir scratch;
     ScriptedPrompts prompts;
+    // Folder names in any script.
+    const fs::path folder = scratch.path() / fs::u8path("\xe5\x86\x99\xe7\x9c\x9f \xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe");
+    fs::create_directory(folder);
+    struct {
+        fs::path path;
+        std::string operator/(const std::string& name) const { return (path / name).string(); }
+    } dir{folder};
     SaveSmallJpeg(dir / "b.JPG", 10);
     SaveSmallJpeg(dir / "A.jpg", 20);
     SaveSmallJpeg(dir / "c.jpg", 30);
     WriteFile(dir / "bad.jpg", "not a picture");
     WriteFile(dir / "notes.txt", "ignored");
-    fs::create_directory(dir.path() / "x.jpg");
+    fs::create_directory(dir.path / "x.jpg");
     ASSERT_EQ(mkfifo((dir / "pipe.jpg").c_str(), 0600), 0);
 
     CMainFrame frame;
     frame.Strip().AddFrame(std::make_unique<CDibImage>(), "kept");
-    frame.LoadFolder(dir.path().string());
+    frame.LoadFolder(dir.path.string());
     EXPECT_EQ(Labels(frame.Strip()), (std::vector<std::string>{"kept", "A.jpg", "b.JPG", "c.jpg"}));
     ASSERT_EQ(prompts.messages.size(), 1u);
     const std::string& text = prompts.messages[0].text;
