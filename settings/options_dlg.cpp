@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -105,8 +107,14 @@ void COptionsDlg::CreateControls() {
         }
         widget->setGeometry(rect);
     };
+    // Group titles sit on the frame line, as the dialog-unit boxes assume;
+    // styles that put them above it would push the frames into the controls.
+    QStyle* groupStyle = QStyleFactory::create(QStringLiteral("Windows"));
+    if (groupStyle) groupStyle->setParent(this);
     auto group = [&](const char* title, int x, int y, int w, int h) {
-        place(new QGroupBox(QString::fromLatin1(title), this), x, y, w, h);
+        auto* box = new QGroupBox(QString::fromLatin1(title), this);
+        if (groupStyle) box->setStyle(groupStyle);
+        place(box, x, y, w, h);
     };
     auto label = [&](const char* text, int x, int y, int w, int h) {
         auto* widget = new QLabel(QString::fromLatin1(text), this);

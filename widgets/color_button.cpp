@@ -19,6 +19,13 @@ CColorButton::CColorButton(QWidget* parent) : QPushButton(parent), m_defaultColo
     connect(this, &QPushButton::clicked, this, &CColorButton::OpenPopup);
 }
 
+// A popup still open goes first, without reporting to a button half gone.
+CColorButton::~CColorButton() {
+    if (!m_popup) return;
+    m_popup->disconnect(this);
+    delete m_popup.data();
+}
+
 void CColorButton::SetColor(COLORREF color) {
     m_color = color;
     update();

@@ -15,6 +15,7 @@ class CColorButton : public QPushButton {
     Q_OBJECT
 public:
     explicit CColorButton(QWidget* parent = nullptr);
+    ~CColorButton() override;
 
     // Possibly AUTOMATIC_COLOR.
     COLORREF GetColor() const { return m_color; }

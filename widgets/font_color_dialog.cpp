@@ -1,6 +1,7 @@
 #include "widgets/font_color_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -22,7 +23,16 @@ CFontColorDlg::CFontColorDlg(const LOGFONTA& font, COLORREF color, QWidget* pare
     // The toolkit's chooser, embedded as a plain widget without its own buttons.
     m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     m_fonts->setWindowFlags(Qt::Widget);
-    m_fonts->setCurrentFont(FontForChooser(font, Dpi()));
+    // A face that is not installed (text drawn in it uses a substitute) is
+    // shown as the substitute, since the chooser lists installed faces only;
+    // confirming that substitute unchanged keeps the stored face name.
+    QFont start = FontForChooser(font, Dpi());
+    if (!QFontDatabase::hasFamily(start.family())) {
+        m_substitute = QFontInfo(start).family();
+        m_requestedFace = QByteArray(font.lfFaceName, qsizetype(strnlen(font.lfFaceName, LF_FACESIZE)));
+        start.setFamily(m_substitute);
+    }
+    m_fonts->setCurrentFont(start);
 
     // Automatic text is the plain window text colour, black.
     m_color->SetDefaultColor(MakeRgb(0, 0, 0));
@@ -52,7 +62,15 @@ double CFontColorDlg::Dpi() const {
     return dpi > 0 ? dpi : 96.0;
 }
 
-LOGFONTA CFontColorDlg::Font() const { return LogFontFrom(m_fonts->currentFont(), Dpi()); }
+LOGFONTA CFontColorDlg::Font() const {
+    const QFont chosen = m_fonts->currentFont();
+    LOGFONTA record = LogFontFrom(chosen, Dpi());
+    if (!m_substitute.isEmpty() && chosen.family() == m_substitute) {
+        std::memset(record.lfFaceName, 0, sizeof record.lfFaceName);
+        std::memcpy(record.lfFaceName, m_requestedFace.constData(), size_t(m_requestedFace.size()));
+    }
+    return record;
+}
 
 COLORREF CFontColorDlg::Color() const {
     const COLORREF color = m_color->GetColor();

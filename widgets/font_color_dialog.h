@@ -2,7 +2,9 @@
 // A font and the colour of its text chosen together, as one step the user can
 // cancel: the toolkit's font chooser (face, style, size, underline,
 // strike-out) with a colour button beside OK and Cancel.
+#include <QByteArray>
 #include <QDialog>
+#include <QString>
 
 #include "image/gdi_types.h"
 
@@ -38,4 +40,6 @@ private:
 
     QFontDialog* m_fonts;
     CColorButton* m_color;
+    QString m_substitute;
+    QByteArray m_requestedFace;
 };

@@ -213,7 +213,10 @@ TEST_F(OptionsDialog, FontChoiceUpdatesCaptionAndTemplateAndIsUndoneByCancel) {
         EXPECT_EQ(Get<QPushButton>(d, "detailsFont")->text(), QStringLiteral("DejaVu Serif"));
         EXPECT_EQ(Get<QPlainTextEdit>(d, "detailsTemplate")->font().pixelSize(), 20);
         EXPECT_EQ(store.Options().detailsColor, MakeRgb(10, 20, 30));
-        prompts.answers = {Prompts::kNo};
+        // Cancel at the question keeps the chosen font in the record, as shown.
+        prompts.answers = {Prompts::kCancel, Prompts::kNo};
+        d->close();
+        EXPECT_STREQ(store.Options().detailsFont.lfFaceName, "DejaVu Serif");
         d->close();
     });
     EXPECT_TRUE(SameRecord(store.Options(), before));

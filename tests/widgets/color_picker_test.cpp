@@ -86,6 +86,11 @@ TEST_F(ColorPicker, ChosenItemOfTheStartingColour) {
     Keys(button.Popup(), {Qt::Key_Escape});
     // Not in the table: "More Colors..." stands for it.
     EXPECT_EQ(Open(MakeRgb(1, 2, 3))->ChosenItem(), CColorPopup::kCustom);
+    // A button destroyed with its popup open takes the popup along quietly.
+    auto* other = new CColorButton(&host);
+    QTest::mouseClick(other, Qt::LeftButton);
+    ASSERT_NE(other->Popup(), nullptr);
+    delete other;
 }
 
 TEST_F(ColorPicker, KeyTableWalksTheGridAndTheBoxes) {
@@ -222,4 +227,15 @@ TEST(FontColorDialog, FillsTheWholeRecordOrNothing) {
     EXPECT_FALSE(Prompts::Current().ChooseFont(nullptr, font, color));
     EXPECT_EQ(std::memcmp(&font, &kept, sizeof font), 0);
     EXPECT_EQ(color, MakeRgb(0, 0, 255));
+
+    // Confirmed unchanged, a face that is not installed keeps its name, size and weight.
+    LOGFONTA absent{};
+    absent.lfHeight = -11;
+    absent.lfWeight = 700;
+    std::strcpy(absent.lfFaceName, "Arial");
+    WhenModalShown<CFontColorDlg>([](CFontColorDlg* d) { d->accept(); });
+    ASSERT_TRUE(Prompts::Current().ChooseFont(nullptr, absent, color));
+    EXPECT_STREQ(absent.lfFaceName, "Arial");
+    EXPECT_EQ(absent.lfHeight, -11);
+    EXPECT_EQ(absent.lfWeight, 700);
 }
