@@ -97,8 +97,11 @@ LOGFONTA CFontColorDlg::LogFontFrom(const QFont& font, double dpi) {
     record.lfClipPrecision = 2;  // stroke clipping
     record.lfQuality = 1;
     const QFontInfo info(font);
+    // The family only guides the choice of a substitute when the face is
+    // missing; fonts rarely tell, so anything not fixed or asked for as serif
+    // counts as sans-serif.
     if (info.fixedPitch()) record.lfPitchAndFamily = 0x31;  // fixed pitch, modern
-    else if (info.styleHint() == QFont::Serif) record.lfPitchAndFamily = 0x12;
+    else if (font.styleHint() == QFont::Serif) record.lfPitchAndFamily = 0x12;
     else record.lfPitchAndFamily = 0x22;  // variable pitch, sans-serif
     // Face names are stored as Latin-1 text, which is how they are read back.
     const QByteArray face = font.family().toLatin1().left(LF_FACESIZE - 1);
