@@ -96,6 +96,10 @@ CColorPopup::CColorPopup(QPoint topLeft, int ownerHeight, COLORREF initial, QWid
         else if (HasCustom()) m_chosenItem = kCustom;
     }
     Layout(topLeft, ownerHeight);
+    // Switching to another application ends the selection as a cancel.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive && !m_colorDialogOpen) EndSelection(false);
+    });
 }
 
 void CColorPopup::Layout(QPoint topLeft, int ownerHeight) {
