@@ -5,6 +5,7 @@
 
 #include "app/about_dialog.h"
 #include "app/main_frame.h"
+#include "app/sheet_commands.h"
 #include "res/commands.h"
 #include "strip/thumb_strip.h"
 
@@ -66,10 +67,13 @@ void CReelcapApp::OnSaveMultiple() {
 }
 
 void CReelcapApp::OnFileSave() {
-    // The options dialog in save mode comes with the options dialog itself.
+    std::vector<const CDibImage*> frames;
+    std::vector<const char*> labels;
+    m_mainFrame->Strip().GetFrames(frames, labels);
+    RunSaveFileCommand(m_mainFrame.get(), frames, labels, m_mainFrame->Details());
 }
 
-void CReelcapApp::OnOptions() {}
+void CReelcapApp::OnOptions() { RunOptionsCommand(m_mainFrame.get()); }
 
 void CReelcapApp::OnFileClose() {
     m_mainFrame->CloseMovie();
