@@ -89,6 +89,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (parser.isSet(help)) {
         outcome.kind = ParseOutcome::Done;
         outcome.text = parser.helpText().toStdString();
+        // "Usage: <path as typed>" reads better with the program's own name.
+        const std::string typed = "Usage: " + QString::fromLocal8Bit(args.empty() ? "" : args[0].c_str()).toStdString();
+        if (outcome.text.rfind(typed, 0) == 0) outcome.text.replace(0, typed.size(), std::string("Usage: ") + kProgram);
         return outcome;
     }
     if (parser.isSet(version)) {

@@ -26,6 +26,12 @@ std::atomic<bool> g_stop{false};
 
 void OnSignal(int) { g_stop = true; }
 
+// Qt's own notes (no runtime folder, font fallbacks) are not errors of the
+// user's movies; only critical messages reach stderr.
+void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "reelcap-sheet: %s\n", qPrintable(message));
+}
+
 // Error lines and, on a terminal, one live progress line on stderr. Error
 // lines are written whole and the progress line is drawn again under them.
 class Reporter {
@@ -81,6 +87,7 @@ int main(int argc, char** argv) {
     // the caller chose a platform, also where a display exists (a forwarded
     // display that is gone would otherwise stop the program).
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler(QtMessages);
     // Text drawing needs the font database of a GUI application object.
     QGuiApplication app(argc, argv);
 

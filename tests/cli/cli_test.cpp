@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/grab_sequence.h"
+#include "video/movie_player.h"
 #include "image/dib_image.h"
 #include "settings/sheet_options.h"
 #include "sheet/sheet_layout.h"
@@ -18,13 +19,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int code = -1;
     std::string err;
 };
 
 // Runs the tool with no display and no platform chosen, as on a server.
-Run Sheet(const std::vector<std::string>& args, const fs::path& folder = fs::current_path()) {
+Outcome Sheet(const std::vector<std::string>& args, const fs::path& folder = fs::current_path()) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
@@ -77,7 +78,7 @@ TEST(CliTest, SheetSizeFollowsOptionsFileThenFlags) {
     options.SetDefaults();
     options.showDetails = 0;
 
-    Run run = Sheet({"-n", "7", "--no-details", movie});
+    Outcome run = Sheet({"-n", "7", "--no-details", movie});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;  // stderr is no terminal: silent
     FrameSize got = SizeOf(movie + ".jpg");
@@ -133,7 +134,7 @@ TEST(CliTest, BadValuesStopBeforeAnyMovieIsRead) {
     };
     for (auto [args, flag] : bad) {
         args.push_back(movie);
-        const Run run = Sheet(args);
+        const Outcome run = Sheet(args);
         EXPECT_EQ(run.code, 2) << flag;
         EXPECT_NE(run.err.find(flag), std::string::npos) << flag << ": " << run.err;
     }
@@ -154,7 +155,7 @@ TEST(CliTest, FailedMoviesReportOneLineEachAndLeaveNothing) {
         for (int i = 0; i < 100000; ++i) out.put(char(random()));
         std::ofstream touch(empty);
     }
-    const Run run = Sheet({"-j", "2", "-n", "4", "--frames-dir", dir / "frames", dir.path().string(),
+    const Outcome run = Sheet({"-j", "2", "-n", "4", "--frames-dir", dir / "frames", dir.path().string(),
                            dir / "missing.mp4"});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(Lines(run.err), 4) << run.err;
@@ -180,7 +181,7 @@ TEST(CliTest, ExistingOutputNeedsOverwriteAndFrameFilesAreNamedByLabel) {
               (std::set<std::string>{"00-00-20.jpg", "00-00-40.jpg", "00-01-00.jpg", "00-01-20.jpg"}));
 
     const auto before = fs::last_write_time(sheet);
-    Run run = Sheet({"-n", "4", "-O", dir / "out", movie});
+    Outcome run = Sheet({"-n", "4", "-O", dir / "out", movie});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("exists"), std::string::npos) << run.err;
     EXPECT_EQ(fs::last_write_time(sheet), before);
@@ -199,7 +200,7 @@ TEST(CliTest, Utf8NamesAndRecursiveSearch) {
     ScratchDir dir;
     const std::string name = "Кино 電影 ταινία.mp4";
     CopyClip("noaudio.mp4", dir.path() / "sub" / name);
-    Run run = Sheet({"-n", "2", "-O", dir / "out", dir.path().string()});
+    Outcome run = Sheet({"-n", "2", "-O", dir / "out", dir.path().string()});
     EXPECT_EQ(run.code, 1);  // the movie sits one level down
     EXPECT_NE(run.err.find("no movie files"), std::string::npos) << run.err;
     run = Sheet({"-r", "-n", "2", "-O", dir / "out", dir.path().string()});
@@ -214,7 +215,7 @@ TEST(CliTest, SkipBlankTakesTheFirstLaterPictureWithinAQuarterStep) {
     EXPECT_EQ(Names(dir.path() / "plain" / "blank_gaps.mp4"),
               (std::set<std::string>{"00-00-02.jpg", "00-00-04.jpg", "00-00-07.jpg"}));
 
-    const Run run = Sheet({"--skip-blank", "-n", "3", "-o", dir / "skip.jpg", "--frames-dir", dir / "skip", movie});
+    const Outcome run = Sheet({"--skip-blank", "-n", "3", "-o", dir / "skip.jpg", "--frames-dir", dir / "skip", movie});
     ASSERT_EQ(run.code, 0) << run.err;
     const fs::path frames = dir.path() / "skip" / "blank_gaps.mp4";
     // Black from 4.6 to 5.16 s: the picture at 5.2 s, labelled with its time.
@@ -227,4 +228,25 @@ TEST(CliTest, SkipBlankTakesTheFirstLaterPictureWithinAQuarterStep) {
     EXPECT_TRUE(IsNearlyUniform(picture));
     ASSERT_TRUE(picture.LoadJpeg((dir.path() / "plain" / "blank_gaps.mp4" / "00-00-04.jpg").string()));
     EXPECT_TRUE(IsNearlyUniform(picture));
+}
+
+// The shared Grab All sequence with the blank test on: every step still
+// starts from its own target, whatever pictures were tried after the last one.
+TEST(CliTest, SkipBlankKeepsTheStepsOfGrabAll) {
+    CMoviePlayer player;
+    player.SetSoundEnabled(false);
+    ASSERT_EQ(player.Open(Clip("blank_gaps.mp4")), 0) << player.GetLastErrorText();
+    player.Stop();
+    player.SetPosition(0.0, true);
+    std::vector<double> positions;
+    std::vector<std::string> labels;
+    GrabAllHooks hooks;
+    hooks.afterSeek = [&](double position) { positions.push_back(position); };
+    hooks.take = [&](GrabbedFrame frame) { labels.push_back(frame.label); };
+    hooks.rejects = IsNearlyUniform;
+    // 2.4 s apart; 4.8 s is black up to 5.16 s, the picture of 5.2 s replaces it.
+    ASSERT_EQ(GrabEvenlySpaced(player, 3, hooks), 3);
+    ASSERT_EQ(positions.size(), 3u);
+    for (size_t k = 0; k < positions.size(); ++k) EXPECT_NEAR(positions[k], 2.4 * double(k + 1), 1e-6) << k;
+    EXPECT_EQ(labels, (std::vector<std::string>{"00:00:02", "00:00:05", "00:00:07"}));
 }
