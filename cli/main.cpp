@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
                 return !g_stop.load();
             });
             if (!result) {
-                reporter.Failure(job.movie, result.message);
+                // An interruption is told once, at the end, not for every movie it cut short.
+                if (!g_stop) reporter.Failure(job.movie, result.message);
                 anyFailed = true;
             }
         }
