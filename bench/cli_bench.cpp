@@ -3,8 +3,9 @@
 //
 // The per-frame way: for every movie 16 runs of `ffmpeg -ss T -i movie
 // -frames:v 1 k.jpg` at the same times k x D / 17, then one `ffmpeg -i %d.jpg
-// -vf scale=148:-1,tile=5x4` for the sheet. The clips (one minute each) are
-// made once into /tmp/reelcap_cli_bench. Run by hand:
+// -vf scale=148:-1,tile=5x4` for the sheet. The clips (three minutes each, so that frames
+// lie further apart than the keyframes, as in real movies) are
+// made once into /tmp/reelcap_cli_bench3. Run by hand:
 //   cmake --build build --target cli_bench reelcap-sheet && build/bench/cli_bench
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -27,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kClips = "/tmp/reelcap_cli_bench";
+const fs::path kClips = "/tmp/reelcap_cli_bench3";
 constexpr int kFrames = 16;
 
 struct Clip {
@@ -52,7 +53,7 @@ bool EnsureClips() {
         if (fs::exists(path)) continue;
         const std::string part = (kClips / ("part-" + std::string(clip.name))).string();
         const std::string cmd = std::string("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=") +
-                                clip.size + ":rate=30 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 60 " +
+                                clip.size + ":rate=30 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 180 " +
                                 clip.encode + " -shortest '" + part + "'";
         if (std::system(cmd.c_str()) != 0) return false;
         fs::rename(part, path, error);

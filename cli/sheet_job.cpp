@@ -120,6 +120,12 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     if (!job.failure.empty()) return OpResult::Failure(job.failure);
     // Refused before the movie is read; checked again when the sheet is moved in.
     if (!settings.overwrite && Exists(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
+    {
+        std::error_code error;
+        const fs::path folder = fs::path(job.sheet).parent_path();
+        if (!folder.empty() && !fs::is_directory(folder, error))
+            return OpResult::Failure("cannot write \"" + job.sheet + "\": no such folder");
+    }
 
     std::vector<GrabbedFrame> frames;
     MovieDetails details;
@@ -158,14 +164,20 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         images.push_back(frame.image.get());
         labels.push_back(frame.label.c_str());
     }
+    // A link in the way is written through, as the window's save does, not replaced.
+    std::string target = job.sheet;
+    if (std::error_code error; settings.overwrite && fs::is_symlink(target, error)) {
+        const fs::path real = fs::weakly_canonical(target, error);
+        if (!error) target = real.string();
+    }
     WrittenFiles written;
-    const std::string staged = StagingName(job.sheet);
+    const std::string staged = StagingName(target);
     written.Add(staged);
     if (OpResult saved = ComposeSheet(images, labels, settings.options, details, staged); !saved) return saved;
     if (!job.framesFolder.empty()) {
         if (OpResult wrote = WriteFrames(job, settings, frames, written); !wrote) return wrote;
     }
-    if (OpResult moved = MoveInto(staged, job.sheet, settings.overwrite); !moved) return moved;
+    if (OpResult moved = MoveInto(staged, target, settings.overwrite); !moved) return moved;
     written.Keep();
     return OpResult::Success();
 }

@@ -148,12 +148,13 @@ TEST(CliTest, FailedMoviesReportOneLineEachAndLeaveNothing) {
     const std::string good2 = CopyClip("mpeg2.mpg", dir.path() / "good2.mpg");
     const std::string audio = CopyClip("audioonly.m4a", dir.path() / "sound.mp4");
     const std::string junk = (dir.path() / "junk.avi").string();
-    const std::string empty = (dir.path() / "empty.mkv").string();
+    const std::string empty = (dir.path() / "empty.MKV").string();  // extensions in any case
     {
         std::ofstream out(junk, std::ios::binary);
         std::mt19937 random(7);
         for (int i = 0; i < 100000; ++i) out.put(char(random()));
         std::ofstream touch(empty);
+        std::ofstream notes(dir / "notes.txt");  // no movie extension: not searched
     }
     const Outcome run = Sheet({"-j", "2", "-n", "4", "--frames-dir", dir / "frames", dir.path().string(),
                            dir / "missing.mp4"});
@@ -167,7 +168,7 @@ TEST(CliTest, FailedMoviesReportOneLineEachAndLeaveNothing) {
     EXPECT_TRUE(fs::exists(good2 + ".jpg"));
     // Only the good movies' outputs: no partial sheets, frames or hidden files.
     EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"good1.mp4", "good1.mp4.jpg", "good2.mpg", "good2.mpg.jpg",
-                                                        "sound.mp4", "junk.avi", "empty.mkv", "frames"}));
+                                                        "sound.mp4", "junk.avi", "empty.MKV", "notes.txt", "frames"}));
     EXPECT_EQ(Names(dir.path() / "frames"), (std::set<std::string>{"good1.mp4", "good2.mpg"}));
 }
 
