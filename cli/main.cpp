@@ -1,6 +1,7 @@
 // reelcap-sheet: contact sheets from the command line, one per movie, made
 // with the same grabbing, composing and JPEG writing as the window.
 #include <QGuiApplication>
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
     // the caller chose a platform, also where a display exists (a forwarded
     // display that is gone would otherwise stop the program).
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Pictures (several MB each) are allocated and freed by the grab threads
+    // all the time; a fixed threshold keeps each in its own mapping, returned
+    // to the system when freed, instead of left behind in per-thread heaps.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     qInstallMessageHandler(QtMessages);
     // Text drawing needs the font database of a GUI application object.
     QGuiApplication app(argc, argv);
