@@ -5,6 +5,7 @@
 
 #include "app/about_dialog.h"
 #include "app/main_frame.h"
+#include "app/movie_files.h"
 #include "app/sheet_commands.h"
 #include "res/commands.h"
 #include "strip/thumb_strip.h"
@@ -14,18 +15,20 @@ CReelcapApp::CReelcapApp() = default;
 CReelcapApp::~CReelcapApp() = default;
 
 const std::vector<Prompts::FileFilter>& CReelcapApp::MovieFilters() {
-    static const std::vector<Prompts::FileFilter> filters = {
-        // Today's common containers besides the classic ones, so that most
-        // movies on this desktop are listed.
-        {"All Movies",
-         {"*.mpg", "*.mpeg", "*.avi", "*.asf", "*.wmv", "*.dat", "*.mov", "*.qt", "*.rm", "*.rmvb",
-          "*.vob", "*.mp4", "*.m4v", "*.mkv", "*.webm", "*.flv", "*.ts", "*.m2ts", "*.3gp", "*.ogv"}},
-        {"Windows Media Files (*.asf;*.wmv)", {"*.asf", "*.wmv"}},
-        {"Mpeg Files (*.mpg;*.mpeg)", {"*.mpg", "*.mpeg"}},
-        {"Video CD Files (*.dat)", {"*.dat"}},
-        {"QuickTime Files (*.mov;*.qt)", {"*.mov", "*.qt"}},
-        {"All Files (*.*)", {"*"}},
-    };
+    static const std::vector<Prompts::FileFilter> filters = [] {
+        // "All Movies" lists today's common containers besides the classic
+        // ones, so that most movies on this desktop are offered.
+        Prompts::FileFilter all{"All Movies", {}};
+        for (const std::string& extension : MovieExtensions()) all.patterns.push_back("*" + extension);
+        return std::vector<Prompts::FileFilter>{
+            all,
+            {"Windows Media Files (*.asf;*.wmv)", {"*.asf", "*.wmv"}},
+            {"Mpeg Files (*.mpg;*.mpeg)", {"*.mpg", "*.mpeg"}},
+            {"Video CD Files (*.dat)", {"*.dat"}},
+            {"QuickTime Files (*.mov;*.qt)", {"*.mov", "*.qt"}},
+            {"All Files (*.*)", {"*"}},
+        };
+    }();
     return filters;
 }
 
