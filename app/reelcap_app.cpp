@@ -19,7 +19,11 @@ const std::vector<Prompts::FileFilter>& CReelcapApp::MovieFilters() {
         // "All Movies" lists today's common containers besides the classic
         // ones, so that most movies on this desktop are offered.
         Prompts::FileFilter all{"All Movies", {}};
+        // Names here are matched with letter case: cameras write "CLIP.MP4".
         for (const std::string& extension : MovieExtensions()) all.patterns.push_back("*" + extension);
+        for (const std::string& extension : MovieExtensions()) {
+            all.patterns.push_back("*" + QString::fromStdString(extension).toUpper().toStdString());
+        }
         return std::vector<Prompts::FileFilter>{
             all,
             {"Windows Media Files (*.asf;*.wmv)", {"*.asf", "*.wmv"}},
