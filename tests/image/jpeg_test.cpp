@@ -16,6 +16,7 @@
 
 #include "image/dib_image.h"
 #include "support/file_size_limit.h"
+#include "support/pipe_guard.h"
 #include "support/test_paths.h"
 
 namespace fs = std::filesystem;
@@ -341,10 +342,75 @@ TEST(JpegLoadFailure, CorruptFilesAreReportedWithTheLibraryText) {
 
 TEST(JpegLoadFailure, FolderIsNotAPicture) {
     ScratchDir dir;
-    fs::create_directory(dir.path() / "folder.jpg");
+    fs::create_directory(dir.path() / "x.jpg");
     CDibImage image;
-    EXPECT_FALSE(image.LoadJpeg(dir / "folder.jpg"));
+    const OpResult result = image.LoadJpeg(dir / "x.jpg");
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("it is a folder"), std::string::npos) << result.message;
     EXPECT_FALSE(image.HasPixels());
+}
+
+TEST(JpegLoadFailure, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+    ScratchDir dir;
+    const std::string pipe = dir / "x.jpg";
+    ASSERT_TRUE(MakePipe(pipe));
+    OpResult result;
+    EXPECT_TRUE(FinishesBeside(pipe, [&] {
+        CDibImage image;
+        result = image.LoadJpeg(pipe);
+    })) << "the load waited for a writer";
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("not a regular file"), std::string::npos) << result.message;
+}
+
+// A tiny progressive file that claims 26000 x 26000 pixels: decoding it would
+// take a 2 GB picture and a coefficient buffer as big again. With the
+// process held to a few GB it is refused as too large before anything is
+// allocated, while an ordinary progressive picture still loads.
+TEST(JpegLoadFailure, HugeProgressiveClaimIsRefusedWithinTheMemoryBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not mix with the sanitizer";
+#endif
+    ScratchDir dir;
+    CDibImage image;
+    MakeNoise(image, 16, 16);
+    ASSERT_TRUE(image.SaveJpeg(dir / "p.jpg", 90, true));
+    std::vector<uint8_t> file = ReadBytes(dir / "p.jpg");
+    size_t sof = 0;
+    for (const Segment& s : HeaderSegments(file))
+        if (s.marker == 0xC2) sof = s.offset;
+    ASSERT_GT(sof, 0u);
+    file[sof + 5] = file[sof + 7] = 26000 >> 8;
+    file[sof + 6] = file[sof + 8] = 26000 & 0xFF;
+    WriteBytes(dir / "huge.jpg", file);
+    CDibImage real;
+    MakeNoise(real, 1500, 1000);
+    ASSERT_TRUE(real.SaveJpeg(dir / "real.jpg", 90, true));
+    real.Release();
+
+    uint64_t used = 0;
+    {
+        std::ifstream status("/proc/self/status");
+        std::string key;
+        while (status >> key)
+            if (key == "VmSize:" && status >> used) break;
+    }
+    ASSERT_GT(used, 0u);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = rlim_t(used * 1024 + (3ull << 30));
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+    CDibImage loaded;
+    const OpResult refused = loaded.LoadJpeg(dir / "huge.jpg");
+    const OpResult ordinary = real.LoadJpeg(dir / "real.jpg");
+    setrlimit(RLIMIT_AS, &old);
+
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.message.find("too large"), std::string::npos) << refused.message;
+    EXPECT_FALSE(loaded.HasPixels());
+    EXPECT_TRUE(ordinary) << ordinary.message;
+    EXPECT_EQ(real.Width(), 1500);
 }
 
 TEST(JpegLoadFailure, EndlessProgressiveScansAreRefused) {
