@@ -4,7 +4,9 @@ set -eu
 out="$1"
 mkdir -p "$out"
 cd "$out"
-[ -f .done ] && exit 0
+# Made again whenever this script changes.
+stamp=$(cksum < "$0")
+[ -f .done ] && [ "$(cat .done)" = "$stamp" ] && exit 0
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 pic() { echo "testsrc2=size=$1:rate=25:duration=$2"; }
@@ -45,4 +47,12 @@ ff -f lavfi -i "$(pic 320x240 2)" -vf scale=out_color_matrix=bt709:out_range=ful
 # 100 seconds, tiny, long groups of pictures (Grab All labels).
 ff -f lavfi -i "testsrc2=size=64x48:rate=25:duration=100" -c:v libx264 -preset ultrafast -g 250 \
    -pix_fmt yuv420p long100.mp4
-touch .done
+# HDR as phones record it (HEVC 10-bit, BT.2020), made from an SDR source:
+# PQ (SMPTE ST 2084) and HLG (ARIB STD-B67) transfer.
+for trc in smpte2084 arib-std-b67; do
+  ff -f lavfi -i "$(pic 320x240 2)" \
+     -vf "zscale=tin=bt709:min=bt709:pin=bt709:rin=tv:t=$trc:p=bt2020:m=bt2020nc:npl=100,format=yuv420p10le" \
+     -c:v libx265 -preset ultrafast -x265-params log-level=error -g 25 \
+     -color_trc $trc -color_primaries bt2020 -colorspace bt2020nc "hdr_$trc.mp4"
+done
+echo "$stamp" > .done
