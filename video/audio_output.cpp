@@ -53,10 +53,11 @@ bool AudioOutput::Write(std::vector<uint8_t> bytes, double pts, int serial, cons
     return true;
 }
 
-void AudioOutput::Flush(int serial) {
+void AudioOutput::Flush(int serial, double startTime) {
     std::lock_guard lock(m_mutex);
     m_chunks.clear();
     m_bytes = 0;
+    m_playedUntil = startTime;
     m_serial = serial;
     m_space.notify_all();
 }
@@ -93,25 +94,44 @@ int64_t AudioOutput::Read(char* data, int64_t maxBytes) {
     if (maxBytes <= 0) return 0;
     m_lastPull = std::chrono::steady_clock::now();
     const int64_t bytesPerSecond = int64_t(m_rate) * m_channels * 2;
+    const int64_t frameBytes = int64_t(m_channels) * 2;
     int64_t done = 0;
     bool anchored = false;
     while (done < maxBytes && !m_chunks.empty() && !m_paused && !m_failed) {
         Chunk& c = m_chunks.front();
+        const double at = c.pts + double(c.offset) / double(bytesPerSecond);
+        // Where sound is missing (packets that could not be decoded), silence
+        // of the same length keeps the clock to the movie's time; played back
+        // to back, the sound after the gap would pull the pictures ahead.
+        // A jump of many seconds is a break in the timestamps, not missing
+        // sound: the clock follows it at once.
+        int64_t gap = 0;
+        if (m_playedUntil && at > *m_playedUntil + kLargestSeam && at < *m_playedUntil + kLongestGap) {
+            gap = std::min<int64_t>(maxBytes - done, int64_t((at - *m_playedUntil) * double(bytesPerSecond)));
+            gap -= gap % frameBytes;
+        }
+        const double from = gap > 0 ? *m_playedUntil : at;
         if (!anchored) {
             // The sound handed out now is heard after the sink's buffer.
-            m_clock.Set(c.pts + double(c.offset) / double(bytesPerSecond) - m_latency);
+            m_clock.Set(from - m_latency);
             anchored = true;
+        }
+        if (gap > 0) {
+            std::memset(data + done, 0, size_t(gap));
+            done += gap;
+            m_playedUntil = from + double(gap) / double(bytesPerSecond);
+            continue;
         }
         const size_t n = std::min<size_t>(size_t(maxBytes - done), c.bytes.size() - c.offset);
         std::memcpy(data + done, c.bytes.data() + c.offset, n);
         c.offset += n;
         done += int64_t(n);
         m_bytes -= n;
+        m_playedUntil = at + double(n) / double(bytesPerSecond);
         if (c.offset == c.bytes.size()) m_chunks.pop_front();
     }
     if (done > 0) m_space.notify_all();
     // Silence keeps the sink running while the buffer refills.
-    const int64_t frameBytes = int64_t(m_channels) * 2;
     int64_t total = std::max<int64_t>(done, std::min<int64_t>(maxBytes, bytesPerSecond / 50));
     total -= total % frameBytes;
     if (total > done) std::memset(data + done, 0, size_t(total - done));

@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "video/audio_sink.h"
@@ -32,8 +33,9 @@ public:
     // full. False when `serial` is no longer current, the output is aborted or
     // the sink has failed.
     bool Write(std::vector<uint8_t> bytes, double pts, int serial, const std::atomic<int>& current);
-    // Drops everything buffered and starts counting for `serial`.
-    void Flush(int serial);
+    // Drops everything buffered and starts counting for `serial`, whose sound
+    // is due from `startTime` on (silence until its first sample).
+    void Flush(int serial, double startTime);
     void MarkEnd(int serial);
     // All sound of `serial` up to its end has been handed to the device.
     bool Drained(int serial) const;
@@ -71,5 +73,11 @@ private:
     bool m_paused = true;
     mutable bool m_failed = false;
     std::chrono::steady_clock::time_point m_lastPull;
+    // Movie time at the end of the sound handed out, from the last flush on.
+    std::optional<double> m_playedUntil;
+    // Gaps up to this long between pieces of sound are played through.
+    static constexpr double kLargestSeam = 0.03;
+    // Longer gaps are breaks in the timestamps and are not filled.
+    static constexpr double kLongestGap = 5.0;
     double m_latency = 0.0;
 };

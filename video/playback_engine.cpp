@@ -34,7 +34,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message) {
         // Sound is optional: without a decoder or a device the movie plays silently.
         if (OpenStreamDecoder(m_fmt.get(), m_info.audioStream, 1, m_audioDec) == 0) {
             m_audioOut = AudioOutput::Create(m_audioDec->sample_rate, m_audioDec->ch_layout.nb_channels, m_clock);
-            if (m_audioOut) m_audioOut->Flush(0);
+            if (m_audioOut) m_audioOut->Flush(0, 0.0);
         }
         if (!m_audioOut) {
             m_audioDec.reset();
@@ -119,7 +119,7 @@ void PlaybackEngine::Seek(double seconds) {
     m_videoPackets.Clear();
     m_audioPackets.Clear();
     m_pictures.Clear();
-    if (m_audioOut) m_audioOut->Flush(serial);
+    if (m_audioOut) m_audioOut->Flush(serial, seconds);
     m_clock.Set(seconds);
     // Without sound the clock waits for the first picture after the seek, so
     // decoding it does not count as lateness.

@@ -55,4 +55,6 @@ for trc in smpte2084 arib-std-b67; do
      -c:v libx265 -preset ultrafast -x265-params log-level=error -g 25 \
      -color_trc $trc -color_primaries bt2020 -colorspace bt2020nc "hdr_$trc.mp4"
 done
+# Sound packets damaged so that nearly every one fails to decode.
+ff -i h264_aac.mp4 -c copy -bsf:a noise=amount=20 badaudio.mp4
 echo "$stamp" > .done

@@ -78,6 +78,24 @@ INSTANTIATE_TEST_SUITE_P(Devices, PlayerBrokenSound,
                                            BrokenSink{FakeSinkPlan::Fail, "h264_aac.mp4", 4.0},
                                            BrokenSink{FakeSinkPlan::Stall, "audioonly.m4a", 2.0}));
 
+// Sound packets the decoder refuses are skipped: the device stays, the
+// pictures keep their pace and the movie ends once.
+TEST(PlayerSound, UndecodableSoundPacketsAreSkipped) {
+    FakeSinkScope fake({FakeSinkPlan::RealTime});
+    CMoviePlayer player;
+    std::atomic<int> frames{0};
+    player.SetFrameCallback([&] { ++frames; });
+    ASSERT_EQ(player.Open(Clip("badaudio.mp4")), 0) << player.GetLastErrorText();
+    const auto start = Clock::now();
+    player.Play();
+    EXPECT_EQ(WaitForEvent(player, 10s), EC_COMPLETE);
+    EXPECT_GT(SecondsSince(start), 3.5);
+    EXPECT_LT(SecondsSince(start), 7.0);
+    EXPECT_GT(frames.load(), 80);
+    EXPECT_TRUE(player.PlaysSound());
+    EXPECT_EQ(player.GetEvent(), 0);
+}
+
 // Seeks in quick succession while sound plays, some paused, some backwards:
 // every one is answered at once, the position lands where the last one asked,
 // and the movie still ends once.
