@@ -17,7 +17,10 @@ std::unique_ptr<AudioOutput> AudioOutput::Create(int sampleRate, int channels, P
     std::unique_ptr<AudioOutput> out(new AudioOutput(std::move(sink), clock));
     if (!out->m_sink->Start([raw = out.get()](char* data, int64_t maxBytes) { return raw->Read(data, maxBytes); }))
         return nullptr;
-    out->m_latency = out->m_sink->Latency();
+    {
+        std::lock_guard lock(out->m_mutex);
+        out->m_latency = out->m_sink->Latency();
+    }
     return out;
 }
 
