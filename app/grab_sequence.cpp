@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "app/movie_details.h"
+#include "image/memory_budget.h"
 #include "video/movie_player.h"
 
 GrabbedFrame GrabCurrentFrame(CMoviePlayer& player) {
@@ -121,17 +121,6 @@ int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
         if (hooks.progress && !hooks.progress(k + 1, n)) return k + 1;
     }
     return n;
-}
-
-uint64_t AvailableMemory() {
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    uint64_t kib = 0;
-    std::string unit;
-    while (meminfo >> key >> kib >> unit) {
-        if (key == "MemAvailable:") return kib * 1024;
-    }
-    return 0;
 }
 
 OpResult CheckGrabMemory(int width, int height, int n, uint64_t available) {

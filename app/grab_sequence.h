@@ -62,5 +62,3 @@ inline bool IsNearlyUniform(const CDibImage& image) { return LumaDeviation(image
 // every frame keeps a full-size 24-bit picture. `available` 0 reads it from the
 // system.
 OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0);
-// Bytes the system could give this process now (MemAvailable), 0 when unknown.
-uint64_t AvailableMemory();

@@ -13,13 +13,11 @@ CDibImage::~CDibImage() = default;
 
 bool CDibImage::Create(int32_t width, int32_t height) {
     Release();
-    if (width < 0 || height < 0) return false;
     // The stride must fit its 32-bit field and the buffer size the header's
     // 32-bit image size; beyond that the arithmetic would wrap and the buffer
     // come out smaller than the pixels written into it.
-    if (width > (INT32_MAX - 31) / 24) return false;
+    if (!SizeFits(width, height)) return false;
     const int32_t stride = StrideFor(width);
-    if (uint64_t(stride) * uint64_t(height) > UINT32_MAX) return false;
     const size_t bytes = size_t(stride) * size_t(height);
     std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[bytes ? bytes : 1]);
     if (!pixels) return false;

@@ -4,6 +4,7 @@
 // the buffer; text is drawn on a QImage surface made lazily from the buffer and
 // read back before the next pixel operation, so text and pixel operations keep
 // their order.
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,6 +75,14 @@ public:
     const uint8_t* StoredRow(int r) const { return Pixels() + size_t(r) * size_t(m_stride); }
 
     static int32_t StrideFor(int32_t width) { return ((24 * width + 31) / 32) * 4; }
+    // The most pixel bytes one image can hold: the header stores the image
+    // size in 32 bits.
+    static constexpr uint64_t kMaxBytes = UINT32_MAX;
+    // Whether Create could make a width x height image, memory allowing.
+    static bool SizeFits(int64_t width, int64_t height) {
+        if (width < 0 || height < 0 || width > (INT32_MAX - 31) / 24) return false;
+        return uint64_t(StrideFor(int32_t(width))) * uint64_t(height) <= kMaxBytes;
+    }
 
 private:
     void EnsureSurface();

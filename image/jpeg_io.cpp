@@ -6,10 +6,14 @@
 // a failure the caller can show. Every span of library calls runs inside
 // RunGuarded and owns nothing with a destructor: the objects that need
 // cleaning up (file, codec object, row buffer) live outside it.
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -17,9 +21,12 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "image/atomic_file.h"
 #include "image/dib_image.h"
+#include "image/memory_budget.h"
+#include "image/read_file.h"
 
 namespace {
 
@@ -28,9 +35,40 @@ namespace {
 // decoder busy for minutes. Real files have about ten.
 constexpr int kMaxScans = 500;
 
-// The biggest buffer a picture may take: the bitmap header stores the image
-// size in 32 bits, and nothing the program makes comes near this.
-constexpr uint64_t kMaxImageBytes = 0x7FFFFFFF;
+// What the decoder needs beside the coefficients and the picture: row
+// buffers of a few block rows per component, and the library's own tables.
+uint64_t WorkingBytes(const jpeg_decompress_struct& info) {
+    return uint64_t(info.image_width) * uint64_t(std::max(info.num_components, 1)) * 64 + (8u << 20);
+}
+
+// A file with more than one scan (every progressive file, and a baseline one
+// that stores its components apart) is decoded in two passes: the library
+// first gathers the coefficients of the whole image, 2 bytes for each of the
+// 64 of every block of every component, then makes the rows. A tiny file may
+// claim an enormous size; this buffer, not the picture, is then most of what
+// the load costs.
+uint64_t CoefficientBytes(const jpeg_decompress_struct& info) {
+    if (!info.progressive_mode && info.comps_in_scan >= info.num_components) return 0;
+    uint64_t bytes = 0;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& comp = info.comp_info[c];
+        const uint64_t h = uint64_t(std::max(comp.h_samp_factor, 1));
+        const uint64_t v = uint64_t(std::max(comp.v_samp_factor, 1));
+        const uint64_t across = (uint64_t(comp.width_in_blocks) + h - 1) / h * h;
+        const uint64_t down = (uint64_t(comp.height_in_blocks) + v - 1) / v * v;
+        bytes += across * down * DCTSIZE2 * sizeof(JCOEF);
+    }
+    return bytes;
+}
+
+// How much one load may allocate: three quarters of the memory this process
+// can still take; UINT64_MAX when nothing can be learnt.
+uint64_t LoadBudget() {
+    const uint64_t available = AvailableMemory();
+    return available > 0 ? available / 4 * 3 : UINT64_MAX;
+}
+
+std::string Megabytes(uint64_t bytes) { return std::to_string((bytes + (1u << 19)) >> 20) + " MB"; }
 
 struct JpegErrors {
     jpeg_error_mgr manager;  // first: the library knows only this part
@@ -113,11 +151,6 @@ struct Decompressor {
     jpeg_decompress_struct info;
 };
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<FILE, FileCloser>;
-
 void BgrToRgb(const uint8_t* source, uint8_t* target, int32_t width) {
     for (int32_t x = 0; x < width; ++x, source += 3, target += 3) {
         target[0] = source[2];
@@ -198,8 +231,9 @@ OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progress
 
 OpResult CDibImage::LoadJpeg(const std::string& path) {
     Release();  // a failed load leaves the image empty
-    UniqueFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) return OpResult::Failure("Cannot open " + Quoted(path) + ": " + std::strerror(errno));
+    std::string why;
+    UniqueFile file = OpenRegularFile(path, false, why);
+    if (!file) return OpResult::Failure("Cannot open " + Quoted(path) + ": " + why);
 
     Decompressor jpeg;
     jpeg_decompress_struct& info = jpeg.info;
@@ -234,14 +268,31 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         default:
             break;  // unknown: usable only if it has three components
     }
-    // Checked before decoding starts: a progressive file makes the library
-    // allocate its whole coefficient buffer at the start.
-    if (uint64_t(StrideFor(int32_t(info.image_width))) * uint64_t(info.image_height) > kMaxImageBytes) {
-        return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" +
-                                 std::to_string(info.image_width) + " x " + std::to_string(info.image_height) +
-                                 ")");
+    // Everything the load will allocate is counted before decoding starts: a
+    // multi-scan file makes the library allocate its whole coefficient buffer
+    // in jpeg_start_decompress. The library is held to the same budget, so
+    // anything this count misses is refused by it rather than taken.
+    const std::string size = std::to_string(info.image_width) + " x " + std::to_string(info.image_height);
+    auto tooLarge = [&](const std::string& detail) {
+        Release();
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" + size + detail + ")");
+    };
+    if (!SizeFits(info.image_width, info.image_height)) return tooLarge(", more than 4 GiB of pixels");
+    const uint64_t pictureBytes = uint64_t(StrideFor(int32_t(info.image_width))) * info.image_height;
+    const uint64_t libraryBytes = CoefficientBytes(info) + WorkingBytes(info);
+    const uint64_t budget = LoadBudget();
+    if (pictureBytes + libraryBytes > budget) {
+        return tooLarge(" needs about " + Megabytes(pictureBytes + libraryBytes) + ", " + Megabytes(budget) +
+                        " of memory is available");
     }
-    if (!RunGuarded(jpeg.errors, [&] { jpeg_start_decompress(&info); })) return failure();
+    if (budget != UINT64_MAX) info.mem->max_memory_to_use = long(std::min<uint64_t>(budget - pictureBytes, LONG_MAX));
+    if (!RunGuarded(jpeg.errors, [&] { jpeg_start_decompress(&info); })) {
+        const int code = jpeg.errors.manager.msg_code;
+        if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY) {
+            return tooLarge(", more than the " + Megabytes(budget) + " of memory available");
+        }
+        return failure();
+    }
 
     const int components = info.output_components;
     if (components != 3 && !(components == 4 && info.out_color_space == JCS_CMYK)) {

@@ -9,15 +9,11 @@
 #include <vector>
 
 #include "image/atomic_file.h"
+#include "image/read_file.h"
 
 namespace {
 
 OptionsStore* g_instance = nullptr;
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<FILE, FileCloser>;
 
 }  // namespace
 
@@ -61,7 +57,9 @@ OpResult ReadOptionsFile(const std::string& path, SheetOptions& options) {
 }
 
 void OptionsStore::Load() {
-    UniqueFile file(std::fopen(m_filePath.c_str(), "rb"));
+    // A pipe or folder of that name gives the defaults instead of a hang.
+    std::string why;
+    UniqueFile file = OpenRegularFile(m_filePath, false, why);
     if (!file) {
         SetDefaults();
         Save();
@@ -88,7 +86,8 @@ bool OptionsStore::Save() const {
 // written over the old one (never creating or truncating the file) rather than
 // losing the settings.
 bool OptionsStore::SaveInPlace() const {
-    UniqueFile file(std::fopen(m_filePath.c_str(), "r+b"));
+    std::string why;
+    UniqueFile file = OpenRegularFile(m_filePath, true, why);
     if (!file) return false;
     const bool written = std::fwrite(&m_options, 1, kSheetOptionsFileSize, file.get()) == kSheetOptionsFileSize &&
                          std::fflush(file.get()) == 0;

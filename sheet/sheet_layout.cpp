@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "image/dib_image.h"
 #include "sheet/details_text.h"
 
 namespace {
@@ -102,6 +103,14 @@ OpResult ComputeSheetLayout(const std::vector<FrameSize>& frames, const SheetOpt
         return OpResult::Failure("The sheet would be " + Describe(sheetWidth, sheetHeight) +
                                  " pixels; a JPEG file can be at most " +
                                  Describe(kMaxSheetSide, kMaxSheetSide) + ".");
+    }
+    // Both sides may be within the JPEG limit while the whole is more than one
+    // picture can hold; saying "not enough memory" then would send the user
+    // looking for memory that would not help.
+    if (!CDibImage::SizeFits(sheetWidth, sheetHeight)) {
+        return OpResult::Failure("The sheet would be " + Describe(sheetWidth, sheetHeight) +
+                                 " pixels; one picture can hold at most 4 GiB (about " +
+                                 std::to_string(CDibImage::kMaxBytes / 3 / 1000000) + " million pixels).");
     }
 
     // From here on every value fits the sheet, so 32 bits are enough.

@@ -63,6 +63,10 @@ bool FrameConverter::Prepare(const AVFrame* frame, int dstW, int dstH) {
 
 std::shared_ptr<VideoImage> FrameConverter::Convert(const AVFrame* frame, double time) {
     if (!frame || frame->width <= 0 || frame->height <= 0) return nullptr;
+    // Where the filters fail the picture is still shown, as plain SDR.
+    FramePtr mapped;
+    if (ToneMapper::IsHdr(frame)) mapped = m_toneMapper.Map(frame);
+    if (mapped) frame = mapped.get();
     int w = 0, h = 0;
     DisplaySize(frame->width, frame->height, m_sar, &w, &h);
     if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;

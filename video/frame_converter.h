@@ -1,8 +1,9 @@
 #pragma once
-// Turns decoded frames into VideoImage pictures: colour conversion honouring the
-// frame's matrix and range, non-square pixels widened to the display aspect,
-// then the stream's rotation.
+// Turns decoded frames into VideoImage pictures: HDR pictures tone-mapped to
+// SDR, colour conversion honouring the frame's matrix and range, non-square
+// pixels widened to the display aspect, then the stream's rotation.
 #include "video/ff_handles.h"
+#include "video/tone_mapper.h"
 #include "video/video_image.h"
 
 class FrameConverter {
@@ -23,6 +24,7 @@ private:
     bool Prepare(const AVFrame* frame, int dstW, int dstH);
 
     SwsPtr m_sws;
+    ToneMapper m_toneMapper;
     int m_rotation = 0;
     AVRational m_sar{0, 1};
     // What m_sws was made for.

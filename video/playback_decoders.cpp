@@ -97,7 +97,7 @@ void PlaybackEngine::AudioLoop() {
     double nextPts = 0.0;
     while (!m_quit) {
         std::optional<PacketItem> item = PopCurrent(m_audioPackets);
-        if (!item) continue;
+        if (!item || m_soundLost) continue;
         if (item->serial != decoderSerial) {
             avcodec_flush_buffers(m_audioDec.get());
             decoderSerial = item->serial;
@@ -108,8 +108,13 @@ void PlaybackEngine::AudioLoop() {
             swr.reset();
         }
         const bool end = item->packet == nullptr;
-        avcodec_send_packet(m_audioDec.get(), item->packet.get());
-        while (avcodec_receive_frame(m_audioDec.get(), frame.get()) == 0) {
+        // A packet the decoder refuses is skipped; the sound goes on with the next.
+        const int sent = avcodec_send_packet(m_audioDec.get(), item->packet.get());
+        while ((sent >= 0 || sent == AVERROR(EAGAIN)) && avcodec_receive_frame(m_audioDec.get(), frame.get()) == 0) {
+            if (frame->sample_rate <= 0 || frame->nb_samples <= 0) {
+                av_frame_unref(frame.get());
+                continue;
+            }
             if (!swr || frame->sample_rate != inRate || frame->format != inFormat ||
                 av_channel_layout_compare(&frame->ch_layout, &inLayout) != 0) {
                 SwrContext* raw = nullptr;
@@ -145,7 +150,10 @@ void PlaybackEngine::AudioLoop() {
                 dropBefore = m_dropBefore;
             }
             if (nextPts <= dropBefore) continue;
-            if (!m_audioOut->Write(std::move(bytes), pts, item->serial, m_serial)) break;
+            if (!m_audioOut->Write(std::move(bytes), pts, item->serial, m_serial)) {
+                if (m_audioOut->Failed()) DropSound();
+                break;
+            }
         }
         if (end) {
             avcodec_flush_buffers(m_audioDec.get());

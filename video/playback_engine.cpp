@@ -34,7 +34,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
         // Sound is optional: without a decoder or a device the movie plays silently.
         if (withSound && OpenStreamDecoder(m_fmt.get(), m_info.audioStream, 1, m_audioDec) == 0) {
             m_audioOut = AudioOutput::Create(m_audioDec->sample_rate, m_audioDec->ch_layout.nb_channels, m_clock);
-            if (m_audioOut) m_audioOut->Flush(0);
+            if (m_audioOut) m_audioOut->Flush(0, 0.0);
         }
         if (!m_audioOut) {
             m_audioDec.reset();
@@ -50,6 +50,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     m_demuxEnded = m_readFailed = false;
     m_videoEndSerial = m_audioEndSerial = m_postedSerial = -1;
     m_decodeFailures = 0;
+    m_soundLost = false;
     m_clock.Set(0.0);
     m_clock.SetPaused(true);
     m_videoPackets.Restart();
@@ -118,11 +119,11 @@ void PlaybackEngine::Seek(double seconds) {
     m_videoPackets.Clear();
     m_audioPackets.Clear();
     m_pictures.Clear();
-    if (m_audioOut) m_audioOut->Flush(serial);
+    if (m_audioOut) m_audioOut->Flush(serial, seconds);
     m_clock.Set(seconds);
     // Without sound the clock waits for the first picture after the seek, so
     // decoding it does not count as lateness.
-    m_holdClock = m_videoDec && !m_audioOut;
+    m_holdClock = m_videoDec && !SoundOn();
     UpdateClockRunning();
     {
         std::lock_guard imageLock(m_imageMutex);
@@ -155,10 +156,10 @@ void PlaybackEngine::ShowImage(VideoImagePtr image, double seconds) {
 bool PlaybackEngine::QueuesSatisfied() const {
     // Nothing to feed (sound only, played silently): read on to learn where
     // the file ends; every packet is dropped at once.
-    if (!m_videoDec && !m_audioOut) return false;
+    if (!m_videoDec && !SoundOn()) return false;
     if (m_videoPackets.Weight() + m_audioPackets.Weight() > kMaxQueuedBytes) return true;
     const bool videoEnough = !m_videoDec || m_videoPackets.Count() >= kEnoughPackets;
-    const bool audioEnough = !m_audioOut || m_audioPackets.Count() >= kEnoughPackets;
+    const bool audioEnough = !SoundOn() || m_audioPackets.Count() >= kEnoughPackets;
     return videoEnough && audioEnough;
 }
 
@@ -220,12 +221,12 @@ void PlaybackEngine::DemuxLoop() {
             // Pushed without the lock: a full queue waits for its decoder, which
             // itself takes the lock.
             if (m_videoDec) m_videoPackets.Push(PacketItem{nullptr, serial});
-            if (m_audioOut) m_audioPackets.Push(PacketItem{nullptr, serial});
+            if (SoundOn()) m_audioPackets.Push(PacketItem{nullptr, serial});
             continue;
         }
         PacketQueue* queue = nullptr;
         if (packet->stream_index == m_info.videoStream && m_videoDec) queue = &m_videoPackets;
-        if (packet->stream_index == m_info.audioStream && m_audioOut) queue = &m_audioPackets;
+        if (packet->stream_index == m_info.audioStream && SoundOn()) queue = &m_audioPackets;
         if (!queue) {
             av_packet_unref(packet.get());
             continue;
@@ -239,6 +240,13 @@ void PlaybackEngine::DemuxLoop() {
     }
 }
 
+void PlaybackEngine::DropSound() {
+    if (m_soundLost.exchange(true)) return;
+    m_audioOut->Abort();
+    m_audioPackets.Clear();
+    m_wake.notify_all();
+}
+
 void PlaybackEngine::PostOnce(long code, int serial) {
     // Caller holds m_control.
     if (m_postedSerial == serial) return;
@@ -250,7 +258,7 @@ bool PlaybackEngine::EndReached(int serial) {
     // Caller holds m_control.
     const bool videoDone = !m_videoDec || m_videoEndSerial == serial;
     bool audioDone;
-    if (m_audioOut)
+    if (SoundOn())
         audioDone = m_audioEndSerial == serial && m_audioOut->Drained(serial);
     else if (m_videoDec)
         audioDone = true;
@@ -275,6 +283,9 @@ void PlaybackEngine::PresentLoop() {
     int lastSerial = -1;
     auto lastShown = std::chrono::steady_clock::now();
     while (!m_quit) {
+        // Nothing else notices a device that stopped pulling while the
+        // decoders wait on full queues.
+        if (m_audioOut && !m_soundLost && m_audioOut->Failed()) DropSound();
         const int serial = m_serial.load();
         if (serial != lastSerial) {
             lastSerial = serial;

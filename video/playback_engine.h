@@ -47,7 +47,8 @@ public:
     // Called on the presenter thread after each new picture.
     void SetFrameCallback(std::function<void()> callback);
 
-    bool PlaysSound() const { return m_audioOut != nullptr; }
+    // Sound is playing through a device that has not failed.
+    bool PlaysSound() const { return SoundOn(); }
     int64_t DroppedFrames() const { return m_dropped.load(); }
     int64_t PresentedFrames() const { return m_presented.load(); }
 
@@ -78,6 +79,10 @@ private:
     // Makes `item` the picture on screen; answers the frame callback to call.
     std::function<void()> Present(const PictureItem& item);
     void UpdateClockRunning();
+    bool SoundOn() const { return m_audioOut && !m_soundLost.load(); }
+    // Gives up the sound after its device failed or stalled: the movie goes on
+    // silently, timed by the steady clock.
+    void DropSound();
     double SecondsOf(int64_t ts, AVRational tb) const;
 
     EventSignal& m_events;
@@ -108,6 +113,7 @@ private:
     int m_audioEndSerial = -1;
     int m_postedSerial = -1;
     std::atomic<int> m_decodeFailures{0};
+    std::atomic<bool> m_soundLost{false};
 
     mutable std::mutex m_imageMutex;
     VideoImagePtr m_image;

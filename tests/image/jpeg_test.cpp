@@ -16,6 +16,7 @@
 
 #include "image/dib_image.h"
 #include "support/file_size_limit.h"
+#include "support/pipe_guard.h"
 #include "support/test_paths.h"
 
 namespace fs = std::filesystem;
@@ -341,10 +342,63 @@ TEST(JpegLoadFailure, CorruptFilesAreReportedWithTheLibraryText) {
 
 TEST(JpegLoadFailure, FolderIsNotAPicture) {
     ScratchDir dir;
-    fs::create_directory(dir.path() / "folder.jpg");
+    fs::create_directory(dir.path() / "x.jpg");
     CDibImage image;
-    EXPECT_FALSE(image.LoadJpeg(dir / "folder.jpg"));
+    const OpResult result = image.LoadJpeg(dir / "x.jpg");
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("it is a folder"), std::string::npos) << result.message;
     EXPECT_FALSE(image.HasPixels());
+}
+
+TEST(JpegLoadFailure, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+    ScratchDir dir;
+    const std::string pipe = dir / "x.jpg";
+    ASSERT_TRUE(MakePipe(pipe));
+    OpResult result;
+    EXPECT_TRUE(FinishesBeside(pipe, [&] {
+        CDibImage image;
+        result = image.LoadJpeg(pipe);
+    })) << "the load waited for a writer";
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("not a regular file"), std::string::npos) << result.message;
+}
+
+// A 1 kB progressive file claiming 26000 x 26000 pixels would take a 2 GB
+// picture and a coefficient buffer as big again. With 3 GB left to the process
+// it is refused as too large before anything is allocated; a real picture
+// still loads.
+TEST(JpegLoadFailure, HugeProgressiveClaimIsRefusedWithinTheMemoryBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not mix with the sanitizer";
+#endif
+    ScratchDir dir;
+    CDibImage image;
+    MakeNoise(image, 1500, 1000);
+    ASSERT_TRUE(image.SaveJpeg(dir / "real.jpg", 90, true));
+    std::vector<uint8_t> file = ReadBytes(dir / "real.jpg");
+    for (const Segment& s : HeaderSegments(file)) {
+        if (s.marker != 0xC2) continue;
+        file[s.offset + 5] = file[s.offset + 7] = 26000 >> 8;
+        file[s.offset + 6] = file[s.offset + 8] = 26000 & 0xFF;
+    }
+    file.resize(1000);
+    WriteBytes(dir / "huge.jpg", file);
+
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    rlim_t usedKb = 0;
+    while (status >> key && !(key == "VmSize:" && status >> usedKb)) {}
+    rlimit old{}, limited{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &old), 0);
+    limited = {usedKb * 1024 + (3ull << 30), old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+    const OpResult refused = image.LoadJpeg(dir / "huge.jpg");
+    const bool refusedEmpty = !image.HasPixels();
+    const OpResult real = image.LoadJpeg(dir / "real.jpg");
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_NE(refused.message.find("too large"), std::string::npos) << refused.message;
+    EXPECT_TRUE(!refused && refusedEmpty);
+    EXPECT_TRUE(real && image.Width() == 1500) << real.message;
 }
 
 TEST(JpegLoadFailure, EndlessProgressiveScansAreRefused) {

@@ -12,6 +12,7 @@
 
 #include "settings/options_store.h"
 #include "support/file_size_limit.h"
+#include "support/pipe_guard.h"
 #include "support/test_paths.h"
 
 namespace fs = std::filesystem;
@@ -294,6 +295,16 @@ TEST(OptionsBadFile, FolderInPlaceOfTheFileGivesDefaults) {
     }
     EXPECT_TRUE(fs::is_directory(dir.path() / "options.lyt"));
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"options.lyt"});
+}
+
+TEST(OptionsBadFile, NamedPipeInPlaceOfTheFileGivesDefaultsWithoutWaiting) {
+    ScratchDir dir;
+    const std::string pipe = dir / "options.lyt";
+    ASSERT_TRUE(MakePipe(pipe));
+    EXPECT_TRUE(FinishesBeside(pipe, [&] {
+        OptionsStore store(pipe);
+        EXPECT_TRUE(SameBytes(store.Options(), Defaults()));
+    })) << "the store waited for a writer";
 }
 
 TEST(OptionsRoundTrip, SavingThroughALinkKeepsTheLink) {

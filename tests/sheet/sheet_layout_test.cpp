@@ -206,6 +206,16 @@ TEST(SheetLayoutRefuses, SheetsTooLargeForJpeg) {
 
     const TextSize tall{100, 70000};
     EXPECT_FALSE(ComputeSheetLayout(Frames(3, 720, 576), Defaults(), &tall, layout).ok);
+
+    // Both sides within the JPEG limit, the whole beyond what one picture
+    // holds: the message names that limit, not memory.
+    options = Defaults();
+    options.columns = 1;
+    options.tileWidth = 60000;
+    options.tileHeight = 30000;
+    result = ComputeSheetLayout(Frames(1, 60000, 30000), options, nullptr, layout);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("4 GiB"), std::string::npos) << result.message;
 }
 
 }  // namespace

@@ -4,8 +4,9 @@ set -eu
 out="$1"
 mkdir -p "$out"
 cd "$out"
-# Redone when a clip added later is missing from an older build tree.
-[ -f .done ] && [ -f blank_gaps.mp4 ] && exit 0
+# Made again whenever this script changes.
+stamp=$(cksum < "$0")
+[ -f .done ] && [ "$(cat .done)" = "$stamp" ] && exit 0
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 pic() { echo "testsrc2=size=$1:rate=25:duration=$2"; }
@@ -52,4 +53,14 @@ ff -f lavfi -i "testsrc2=size=64x48:rate=25:duration=100" -c:v libx264 -preset u
 ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=9.6" \
    -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='between(t,4.59,5.19)+between(t,6.9,8.01)'" \
    -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p blank_gaps.mp4
-touch .done
+# HDR as phones record it (HEVC 10-bit, BT.2020), made from an SDR source:
+# PQ (SMPTE ST 2084) and HLG (ARIB STD-B67) transfer.
+for trc in smpte2084 arib-std-b67; do
+  ff -f lavfi -i "$(pic 320x240 2)" \
+     -vf "zscale=tin=bt709:min=bt709:pin=bt709:rin=tv:t=$trc:p=bt2020:m=bt2020nc:npl=100,format=yuv420p10le" \
+     -c:v libx265 -preset ultrafast -x265-params log-level=error -g 25 \
+     -color_trc $trc -color_primaries bt2020 -colorspace bt2020nc "hdr_$trc.mp4"
+done
+# Sound packets damaged so that nearly every one fails to decode.
+ff -i h264_aac.mp4 -c copy -bsf:a noise=amount=20 badaudio.mp4
+echo "$stamp" > .done

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <atomic>
 
+#include "support/fake_audio_sink.h"
 #include "tests/video/player_test_support.h"
 #include "video/event_signal.h"
 
@@ -106,6 +107,7 @@ TEST(PlayerPlayback, SoundOnlyMoviePlaysToItsEnd) {
 }
 
 TEST(PlayerPlayback, WithSoundPicturesFollowTheSoundClock) {
+    FakeSinkScope fake({FakeSinkPlan::RealTime});  // a device that plays in real time, present everywhere
     CMoviePlayer player;
     std::atomic<int> frames{0};
     player.SetFrameCallback([&] { ++frames; });
