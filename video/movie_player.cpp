@@ -27,6 +27,14 @@ long CMoviePlayer::Open(const char* fileName) {
         return AVERROR(EINVAL);
     }
     m_events = std::make_unique<EventSignal>();
+    if (m_events->Handle() < 0) {
+        // Without the descriptor the caller could never learn of the movie's
+        // end, and a handle of -1 reads as "no movie open".
+        const int rc = AVERROR(m_events->CreateError());
+        m_lastError = "Cannot create the player's event descriptor: " + AvErrorText(rc);
+        Close();
+        return rc;
+    }
     m_engine = std::make_unique<PlaybackEngine>(*m_events);
     m_seeker = std::make_unique<ExactSeeker>();
     m_engine->SetFrameCallback(m_frameCallback);
@@ -140,7 +148,8 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
         if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
         m_prefetch->Predict(next);
     } else if (m_prefetch) {
-        m_prefetch->CancelAll();
+        // The pattern broke: the workers' demuxers, decoders and pictures go.
+        m_prefetch.reset();
     }
     return image;
 }

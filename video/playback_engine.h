@@ -66,11 +66,16 @@ private:
     // queued before a later seek are dropped here.
     std::optional<PacketItem> PopCurrent(PacketQueue& queue);
     void VideoLoop();
+    void DecodeVideo();
     void AudioLoop();
+    void DecodeAudio();
+    // A thread that ran out of memory: playback ends with EC_ERRORABORT.
+    void OutOfMemory();
     void PresentLoop();
     // Performs a seek asked for since the last call; `serial` is the one the
-    // packets read next belong to.
-    bool DoPendingSeek(int& serial);
+    // packets read next belong to. A seek that fails every way ends that
+    // serial's playback with EC_ERRORABORT.
+    void DoPendingSeek(int& serial);
     bool QueuesSatisfied() const;
     void PostOnce(long code, int serial);
     bool EndReached(int serial);
@@ -81,6 +86,7 @@ private:
 
     EventSignal& m_events;
     MediaInfo m_info;
+    ReadInterrupt m_interrupt;  // outlives m_fmt; aborted before any join
     FormatContextPtr m_fmt;
     CodecContextPtr m_videoDec;
     CodecContextPtr m_audioDec;

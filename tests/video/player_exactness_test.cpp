@@ -1,5 +1,7 @@
 // Grabbed frames against the frames the ffmpeg command line extracts at the
 // same times, across codecs, containers and picture geometries.
+#include <mutex>
+
 #include "tests/video/player_test_support.h"
 
 namespace {
@@ -115,6 +117,54 @@ TEST(PlayerExactness, EvenlySpacedSeeksStayExactWhenDecodedAhead) {
     check(49.1);
     check(58.5);  // the predicted next one, after a break
     check(12.0);  // backwards
+}
+
+// vfr_gaps.mp4: picture n at (n + 16 x gaps before it) / 25 s, gaps of 0.64 s
+// after pictures 7, 31 and 55, B-frames that nothing refers to.
+double VfrFrameTime(int n) { return (n + 16 * ((n >= 8) + (n >= 32) + (n >= 56))) / 25.0; }
+double VfrFrameAt(double t) {
+    int n = 0;
+    while (n + 1 < 100 && VfrFrameTime(n + 1) <= t + 1e-9) ++n;
+    return VfrFrameTime(n);
+}
+
+TEST(PlayerExactness, VariableFrameRateGapsShowThePictureBeforeThem) {
+    const std::string clip = Clip("vfr_gaps.mp4");
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(clip), 0) << player.GetLastErrorText();
+    player.Stop();
+    // Into each gap (forward without a seek, far from the picture before it),
+    // across, backwards, and evenly spaced (decoded ahead).
+    for (double t : {0.78, 0.3, 2.3, 1.0, 3.9, 0.95, 2.55, 1.5, 3.0, 4.5, 0.0, 1.9, 3.8}) {
+        SCOPED_TRACE(t);
+        ASSERT_TRUE(player.SetPosition(t, true));
+        EXPECT_GE(Psnr(Grab(player), CliFrame(clip, VfrFrameAt(t), 320, 240)), 45.0);
+    }
+}
+
+TEST(PlayerExactness, VariableFrameRateSeekDuringPlaybackStartsWithThePictureBeforeTheGap) {
+    CMoviePlayer player;
+    std::mutex mutex;
+    std::vector<double> shown;
+    player.SetFrameCallback([&] {
+        std::lock_guard lock(mutex);
+        shown.push_back(player.GetCurrentPosition());
+    });
+    ASSERT_EQ(player.Open(Clip("vfr_gaps.mp4")), 0);
+    player.Play();
+    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.1; }, std::chrono::seconds(3)));
+    player.SetPosition(2.3, false);
+    {
+        std::lock_guard lock(mutex);
+        shown.clear();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 2.5; }, std::chrono::seconds(3)));
+    std::lock_guard lock(mutex);
+    std::vector<double> pictures;
+    for (double p : shown)
+        if (p != 2.3) pictures.push_back(p);  // a callback racing the seek reads its target
+    ASSERT_FALSE(pictures.empty());
+    EXPECT_NEAR(pictures.front(), VfrFrameAt(2.3), 1e-3);
 }
 
 }  // namespace
