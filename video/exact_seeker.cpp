@@ -155,6 +155,7 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
         for (;;) {
             rc = av_read_frame(m_fmt.get(), m_packet.get());
             if (rc == AVERROR(EAGAIN) && ++retries <= kReadRetries && !Cancelled()) {
+                ClearTryAgain(m_fmt.get());
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 continue;
             }

@@ -45,6 +45,12 @@ void FormatContextDeleter::operator()(AVFormatContext* c) const {
     }
 }
 
+void ClearTryAgain(AVFormatContext* fmt) {
+    if (!fmt || !fmt->pb || fmt->pb->error != AVERROR(EAGAIN)) return;
+    fmt->pb->error = 0;
+    fmt->pb->eof_reached = 0;
+}
+
 bool IsWindowsMediaPath(const std::string& path) {
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(),

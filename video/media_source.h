@@ -57,6 +57,10 @@ struct MovieReader {
 };
 void SetMovieReader(MovieReader reader);
 
+// After a read answered "try again": the byte reader keeps that answer (and
+// reports its end) until told otherwise; this lets the next read try anew.
+void ClearTryAgain(AVFormatContext* fmt);
+
 // True when the path contains ".asf", ".wma" or ".wmv" anywhere, in any case.
 bool IsWindowsMediaPath(const std::string& path);
 

@@ -240,7 +240,9 @@ void PlaybackEngine::DemuxLoop() {
         }
         const int rc = av_read_frame(m_fmt.get(), packet.get());
         if (rc == AVERROR(EAGAIN) || (rc < 0 && m_quit)) {
-            // "Try again" is no end of the movie (nor is a read broken off by Close).
+            // "Try again" is no end of the movie (nor is a read broken off by
+            // Close); the byte reader would otherwise keep answering it.
+            ClearTryAgain(m_fmt.get());
             std::unique_lock lock(m_control);
             m_wake.wait_for(lock, std::chrono::milliseconds(10));
             continue;
