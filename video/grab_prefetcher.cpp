@@ -19,7 +19,19 @@ constexpr auto kStalled = std::chrono::seconds(2);
 
 GrabPrefetcher::GrabPrefetcher(std::string path, int workers) : m_path(std::move(path)) {
     try {
-        for (int i = 0; i < workers; ++i) m_threads.emplace_back(&GrabPrefetcher::WorkerLoop, this);
+        for (int i = 0; i < workers; ++i) {
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_live;
+            }
+            try {
+                m_threads.emplace_back(&GrabPrefetcher::WorkerLoop, this);
+            } catch (...) {
+                std::lock_guard lock(m_mutex);
+                --m_live;
+                throw;
+            }
+        }
     } catch (const std::system_error&) {
         // Fewer workers, or none: every Take then answers null and the caller
         // decodes for itself.
@@ -27,14 +39,22 @@ GrabPrefetcher::GrabPrefetcher(std::string path, int workers) : m_path(std::move
 }
 
 GrabPrefetcher::~GrabPrefetcher() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-        for (auto& job : m_jobs) job->cancel = true;
-        m_jobs.clear();
-        m_changed.notify_all();
-    }
+    RequestStop();
     for (auto& t : m_threads) t.join();
+}
+
+void GrabPrefetcher::RequestStop() {
+    std::lock_guard lock(m_mutex);
+    m_quit = true;
+    // A worker's reads answer to its job's cancel flag.
+    for (auto& job : m_jobs) job->cancel = true;
+    m_jobs.clear();
+    m_changed.notify_all();
+}
+
+bool GrabPrefetcher::WaitStopped(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, limit, [&] { return m_live == 0; });
 }
 
 void GrabPrefetcher::DropLocked(const std::shared_ptr<Job>& job) {
@@ -119,15 +139,23 @@ void GrabPrefetcher::CancelAllLocked() {
 }
 
 void GrabPrefetcher::WorkerLoop() {
+    bool outOfMemory = false;
     try {
         Work();
     } catch (const std::bad_alloc&) {
-        // Out of memory: this worker stops; Take no longer waits for it.
-        std::lock_guard lock(m_mutex);
-        for (auto& job : m_jobs)
-            if (job->started && !job->done) job->cancel = true;
-        m_changed.notify_all();
+        outOfMemory = true;
     }
+    std::lock_guard lock(m_mutex);
+    if (outOfMemory) {
+        // This worker stops; Take no longer waits for the job it had.
+        for (auto& job : m_jobs)
+            if (job->started && !job->done) {
+                job->cancel = true;
+                job->done = true;
+            }
+    }
+    --m_live;
+    m_changed.notify_all();
 }
 
 std::shared_ptr<GrabPrefetcher::Job> GrabPrefetcher::NextJob(ExactSeeker& seeker) {

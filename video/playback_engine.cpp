@@ -58,10 +58,10 @@ int PlaybackEngine::Open(const std::string& path, std::string& message) {
     m_audioPackets.Restart();
     m_pictures.Restart();
     try {
-        m_demuxThread = std::thread(&PlaybackEngine::DemuxLoop, this);
-        if (m_videoDec) m_videoThread = std::thread(&PlaybackEngine::VideoLoop, this);
-        if (m_audioOut) m_audioThread = std::thread(&PlaybackEngine::AudioLoop, this);
-        m_presentThread = std::thread(&PlaybackEngine::PresentLoop, this);
+        m_demuxThread = Start(&PlaybackEngine::DemuxLoop);
+        if (m_videoDec) m_videoThread = Start(&PlaybackEngine::VideoLoop);
+        if (m_audioOut) m_audioThread = Start(&PlaybackEngine::AudioLoop);
+        m_presentThread = Start(&PlaybackEngine::PresentLoop);
     } catch (const std::system_error& e) {
         // No thread to be had (out of memory or of threads).
         Close();
@@ -71,7 +71,27 @@ int PlaybackEngine::Open(const std::string& path, std::string& message) {
     return 0;
 }
 
-void PlaybackEngine::Close() {
+template <typename Loop>
+std::thread PlaybackEngine::Start(Loop loop) {
+    {
+        std::lock_guard lock(m_liveMutex);
+        ++m_live;
+    }
+    try {
+        return std::thread([this, loop] {
+            (this->*loop)();
+            std::lock_guard lock(m_liveMutex);
+            --m_live;
+            m_liveChanged.notify_all();
+        });
+    } catch (...) {
+        std::lock_guard lock(m_liveMutex);
+        --m_live;
+        throw;
+    }
+}
+
+void PlaybackEngine::RequestStop() {
     // A thread may be inside a read that waits on a slow disk or share: the
     // read is broken off before anything waits for that thread.
     m_interrupt.Abort();
@@ -84,6 +104,15 @@ void PlaybackEngine::Close() {
     m_audioPackets.Abort();
     m_pictures.Abort();
     if (m_audioOut) m_audioOut->Abort();
+}
+
+bool PlaybackEngine::WaitStopped(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_liveMutex);
+    return m_liveChanged.wait_for(lock, limit, [&] { return m_live == 0; });
+}
+
+void PlaybackEngine::Close() {
+    RequestStop();
     for (std::thread* t : {&m_demuxThread, &m_videoThread, &m_audioThread, &m_presentThread})
         if (t->joinable()) t->join();
     m_videoPackets.Clear();

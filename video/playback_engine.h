@@ -5,6 +5,7 @@
 // seek increments a serial number; packets, pictures and sound of an older
 // serial are dropped wherever they are met.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -32,7 +33,14 @@ public:
     // Opens the movie and starts the threads, paused at the start. 0 or a
     // negative FFmpeg code with `message`.
     int Open(const std::string& path, std::string& message);
+    // Stops the threads and frees everything; waits for the threads.
     void Close();
+    // Tells the threads to stop and breaks off their reads, without waiting.
+    void RequestStop();
+    // Waits up to `limit` for every thread to have stopped after RequestStop.
+    // A thread inside a read the system cannot interrupt (a hard-mounted share)
+    // may take longer; the caller can then leave the engine to Close elsewhere.
+    bool WaitStopped(std::chrono::milliseconds limit);
 
     const MediaInfo& Info() const { return m_info; }
     void SetRunning(bool running);
@@ -121,6 +129,13 @@ private:
 
     std::atomic<int64_t> m_dropped{0};
     std::atomic<int64_t> m_presented{0};
+
+    // Threads started and not yet finished.
+    template <typename Loop>
+    std::thread Start(Loop loop);
+    std::mutex m_liveMutex;
+    std::condition_variable m_liveChanged;
+    int m_live = 0;
 
     std::thread m_demuxThread;
     std::thread m_videoThread;

@@ -12,9 +12,11 @@ using namespace std::chrono_literals;
 
 // Movie bytes through a stand-in reader: from the reader numbered `stallFrom`
 // on (in order of opening), reads wait while `stall` is set, honouring the
-// interrupt as a network protocol does; `eagain` reads answer "try again".
+// interrupt as a network protocol does (unless `deaf`, like a hard-mounted
+// share); `eagain` reads answer "try again".
 struct ReaderControl {
     std::atomic<bool> stall{false};
+    std::atomic<bool> deaf{false};
     std::atomic<int> stallFrom{0};
     std::atomic<int> eagain{0};
     std::atomic<int> opened{0};
@@ -39,7 +41,7 @@ int ReadBytes(void* opaque, uint8_t* buffer, int size) {
         ++g_control.waiting;
         const auto limit = std::chrono::steady_clock::now() + 10s;  // the test fails rather than hangs
         while (g_control.stall && std::chrono::steady_clock::now() < limit) {
-            if (reader->interrupt.callback && reader->interrupt.callback(reader->interrupt.opaque)) {
+            if (!g_control.deaf && reader->interrupt.callback && reader->interrupt.callback(reader->interrupt.opaque)) {
                 --g_control.waiting;
                 return AVERROR_EXIT;
             }
@@ -67,6 +69,7 @@ class StandInReaders : public ::testing::Test {
 protected:
     void SetUp() override {
         g_control.stall = false;
+        g_control.deaf = false;
         g_control.stallFrom = 0;
         g_control.eagain = 0;
         g_control.opened = g_control.closed = g_control.waiting = 0;
@@ -90,8 +93,11 @@ protected:
     }
     void TearDown() override {
         g_control.stall = false;
+        // Readers left to finish on their own close once their read returns.
+        EXPECT_TRUE(WaitUntil([] { return g_control.closed == g_control.opened; }, 3s));
         SetMovieReader({});
     }
+    static int OpenReaders() { return g_control.opened - g_control.closed; }
     static double SecondsSince(std::chrono::steady_clock::time_point start) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
@@ -108,6 +114,42 @@ TEST_F(StandInReaders, CloseDuringAStalledReadInPlaybackReturnsAtOnce) {
     player.Close();
     EXPECT_LT(SecondsSince(start), 0.5);
     EXPECT_EQ(g_control.closed.load(), g_control.opened.load());
+}
+
+TEST_F(StandInReaders, CloseDuringAReadThatIgnoresInterruptsReturnsAtOnce) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
+    player.Play();
+    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.2; }, 3s));
+    g_control.deaf = true;
+    g_control.stall = true;
+    ASSERT_TRUE(WaitUntil([&] { return g_control.waiting > 0; }, 8s)) << "the playback never read again";
+    const auto start = std::chrono::steady_clock::now();
+    player.Close();
+    EXPECT_LT(SecondsSince(start), 0.5);
+    // The same player opens again at once.
+    g_control.stall = false;
+    EXPECT_EQ(player.Open(Clip("noaudio.mp4")), 0);
+}
+
+TEST_F(StandInReaders, GrabAllWorkersLetGoWhenThePatternBreaksOrAfterASecond) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("long100.mp4")), 0) << player.GetLastErrorText();
+    player.Stop();
+    const int own = OpenReaders();  // the player's own demuxers
+    ASSERT_TRUE(player.SetPosition(0.0, true));
+    ASSERT_TRUE(player.SetPosition(20.0, true));
+    ASSERT_TRUE(WaitUntil([&] { return OpenReaders() > own; }, 3s)) << "nothing was decoded ahead";
+    ASSERT_TRUE(player.SetPosition(33.0, true));  // not the step foreseen
+    EXPECT_EQ(OpenReaders(), own);
+    ASSERT_TRUE(player.SetPosition(0.0, true));
+    ASSERT_TRUE(player.SetPosition(20.0, true));
+    ASSERT_TRUE(WaitUntil([&] { return OpenReaders() > own; }, 3s));
+    // Nobody asks for a second: the workers close their movies.
+    EXPECT_TRUE(WaitUntil([&] { return OpenReaders() == own; }, 3s));
+    // A later evenly spaced grab still finds its exact picture.
+    ASSERT_TRUE(player.SetPosition(40.0, true));
+    EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("long100.mp4"), 40.0, 64, 48)), 45.0);
 }
 
 TEST_F(StandInReaders, GrabAllOnAStalledShareNeverFreezesTheCaller) {
