@@ -1,12 +1,29 @@
 // Tiles drawn on several threads give the picture of drawing them in order.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <thread>
 #include <vector>
 
 #include "sheet/sheet_layout.h"
 #include "sheet/tile_painter.h"
+
+// While set, allocations on threads other than the main one fail, as
+// when resampling a huge tile exhausts memory on a worker.
+std::atomic<bool> g_starveWorkers{false};
+const std::thread::id g_mainThread = std::this_thread::get_id();
+
+void* operator new(std::size_t size) {
+    if (g_starveWorkers && std::this_thread::get_id() != g_mainThread) throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -55,5 +72,32 @@ TEST_P(DrawTiles, SameBytesAsDrawingInFrameOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Gaps, DrawTiles, ::testing::Values(0, 1, 10));
+
+TEST(DrawTilesMemory, RunningOutOfMemoryOnAWorkerFailsTheCall) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core: no workers";
+    std::vector<std::unique_ptr<CDibImage>> owned;
+    std::vector<const CDibImage*> frames;
+    for (int k = 0; k < 6; ++k) {
+        owned.push_back(std::make_unique<CDibImage>());
+        ASSERT_TRUE(owned.back()->Create(1920, 1080));
+        frames.push_back(owned.back().get());
+    }
+    SheetOptions options{};
+    options.SetDefaults();
+    options.columns = 2;
+    options.gapWidth = options.gapHeight = 10;
+    std::vector<FrameSize> sizes(frames.size(), FrameSize{1920, 1080});
+    SheetLayout layout;
+    ASSERT_TRUE(ComputeSheetLayout(sizes, options, nullptr, layout).ok);
+    CDibImage sheet;
+    ASSERT_TRUE(sheet.Create(layout.sheetWidth, layout.sheetHeight));
+    g_starveWorkers = true;
+    const OpResult drawn = ::DrawTiles(sheet, frames, layout.tiles, options.columns);
+    g_starveWorkers = false;
+    EXPECT_FALSE(drawn.ok);
+    EXPECT_FALSE(drawn.message.empty());
+    // With memory back the same call succeeds.
+    EXPECT_TRUE(::DrawTiles(sheet, frames, layout.tiles, options.columns).ok);
+}
 
 }  // namespace
