@@ -80,7 +80,8 @@ VideoImagePtr GrabPrefetcher::Take(double seconds, int64_t target) {
             ++it;
         }
     }
-    m_lastRequest = std::chrono::steady_clock::now();
+    // Waiting is no idleness: the workers keep what they have meanwhile.
+    ++m_waiting;
     uint64_t seen = m_progress.load();
     auto moved = std::chrono::steady_clock::now();
     while (!match->done && !m_quit) {
@@ -95,6 +96,8 @@ VideoImagePtr GrabPrefetcher::Take(double seconds, int64_t target) {
             break;
         }
     }
+    --m_waiting;
+    m_lastRequest = std::chrono::steady_clock::now();
     DropLocked(match);
     // The worker decoded for its own rounding of the time; the picture is the
     // answer when the asked time falls in the same frame interval.
@@ -168,7 +171,7 @@ std::shared_ptr<GrabPrefetcher::Job> GrabPrefetcher::NextJob(ExactSeeker& seeker
                 return j;
             }
         m_changed.wait_for(lock, kIdle / 4);
-        if (m_quit || std::chrono::steady_clock::now() - m_lastRequest < kIdle) continue;
+        if (m_quit || m_waiting > 0 || std::chrono::steady_clock::now() - m_lastRequest < kIdle) continue;
         // Grab All is over (or paused in a dialog): nothing is kept meanwhile.
         for (auto& job : m_jobs) job->cancel = true;
         m_jobs.clear();

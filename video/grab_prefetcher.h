@@ -69,6 +69,7 @@ private:
     bool m_quit = false;
     int m_hits = 0;
     std::chrono::steady_clock::time_point m_lastRequest = std::chrono::steady_clock::now();
+    int m_waiting = 0;  // Take calls waiting for a worker
     std::atomic<uint64_t> m_progress{0};  // packets read by all workers
     std::atomic<int> m_openWorkers{0};
     int m_live = 0;  // workers not yet finished, under m_mutex

@@ -23,7 +23,12 @@ template <typename T, typename... Kept>
 void Retire(std::unique_ptr<T> object, Kept... kept) {
     if (!object) return;
     object->RequestStop();
-    if (object->WaitStopped(kStopWait)) return;  // freed here, at once
+    if (object->WaitStopped(kStopWait)) {
+        // Freed here, at once, in this order: the object may use what is kept.
+        object.reset();
+        (kept.reset(), ...);
+        return;
+    }
     try {
         std::thread([object = std::move(object), ... kept = std::move(kept)]() mutable {
             object.reset();  // joins the threads once their reads return

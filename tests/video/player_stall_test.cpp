@@ -13,10 +13,11 @@ using namespace std::chrono_literals;
 // Movie bytes through a stand-in reader: from the reader numbered `stallFrom`
 // on (in order of opening), reads wait while `stall` is set, honouring the
 // interrupt as a network protocol does (unless `deaf`, like a hard-mounted
-// share); `eagain` reads answer "try again".
+// share); `eagain` reads answer "try again"; seeks fail while `noSeek`.
 struct ReaderControl {
     std::atomic<bool> stall{false};
     std::atomic<bool> deaf{false};
+    std::atomic<bool> noSeek{false};
     std::atomic<int> stallFrom{0};
     std::atomic<int> eagain{0};
     std::atomic<int> opened{0};
@@ -62,6 +63,7 @@ int64_t SeekBytes(void* opaque, int64_t offset, int whence) {
         std::fseek(reader->file, here, SEEK_SET);
         return size;
     }
+    if (g_control.noSeek) return -1;
     return std::fseek(reader->file, long(offset), whence & ~AVSEEK_FORCE) == 0 ? std::ftell(reader->file) : -1;
 }
 
@@ -70,6 +72,7 @@ protected:
     void SetUp() override {
         g_control.stall = false;
         g_control.deaf = false;
+        g_control.noSeek = false;
         g_control.stallFrom = 0;
         g_control.eagain = 0;
         g_control.opened = g_control.closed = g_control.waiting = 0;
@@ -199,6 +202,25 @@ TEST_F(StandInReaders, TryAgainIsNoEndOfTheMovie) {
     g_control.eagain = 2;
     EXPECT_EQ(WaitForEvent(player, 8s), EC_COMPLETE);
     EXPECT_GT(player.GetCurrentPosition(), 2.8);
+}
+
+TEST_F(StandInReaders, SeekThatCannotBeDoneFailsVisibly) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
+    player.Stop();
+    ASSERT_TRUE(player.SetPosition(2.5, true));
+    g_control.noSeek = true;
+    // Paused: false, or else the exact picture, never one from elsewhere.
+    if (player.SetPosition(0.5, true))
+        EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("mjpeg.avi"), 0.48, 320, 240)), 45.0);
+    // Playing: the seek that cannot be done ends playback with an error event.
+    g_control.noSeek = false;
+    ASSERT_TRUE(player.SetPosition(2.0, true));
+    player.Play();
+    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 2.1; }, 3s));
+    g_control.noSeek = true;
+    player.SetPosition(0.3, false);
+    EXPECT_EQ(WaitForEvent(player, 3s), EC_ERRORABORT);
 }
 
 }  // namespace
