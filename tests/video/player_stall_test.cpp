@@ -1,5 +1,5 @@
-// Reads that stall or fail like a slow share or a sleeping disk: nothing on
-// the caller's thread waits for them, and nothing is left open afterwards.
+// Reads that stall or fail like a slow share: nothing on the caller's thread
+// waits for them, and nothing is left open afterwards.
 #include <atomic>
 #include <cstdio>
 
@@ -10,215 +10,160 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Movie bytes through a stand-in reader: from the reader numbered `stallFrom`
-// on (in order of opening), reads wait while `stall` is set, honouring the
-// interrupt as a network protocol does (unless `deaf`, like a hard-mounted
-// share); `eagain` reads answer "try again"; seeks fail while `noSeek`.
-struct ReaderControl {
-    std::atomic<bool> stall{false};
-    std::atomic<bool> deaf{false};
-    std::atomic<bool> noSeek{false};
-    std::atomic<int> stallFrom{0};
-    std::atomic<int> eagain{0};
-    std::atomic<int> opened{0};
-    std::atomic<int> closed{0};
-    std::atomic<int> waiting{0};
-};
-ReaderControl g_control;
+// Movie bytes through a stand-in reader. Readers numbered `stallFrom` on (in
+// order of opening) wait while `stall`, honouring the interrupt as network
+// protocols do unless `deaf` (a hard-mounted share); `eagain` reads answer
+// "try again"; seeks fail while `noSeek`.
+struct {
+    std::atomic<bool> stall, deaf, noSeek;
+    std::atomic<int> stallFrom, eagain, opened, closed, waiting;
+} g;
 
-struct StandInReader {
-    FILE* file = nullptr;
-    int index = 0;
-    AVIOInterruptCB interrupt{};
+struct StandIn {
+    FILE* file;
+    int index;
+    AVIOInterruptCB interrupt;
 };
 
 int ReadBytes(void* opaque, uint8_t* buffer, int size) {
-    auto* reader = static_cast<StandInReader*>(opaque);
-    if (g_control.eagain > 0) {
-        --g_control.eagain;
-        return AVERROR(EAGAIN);
-    }
-    if (reader->index >= g_control.stallFrom && g_control.stall) {
-        ++g_control.waiting;
-        const auto limit = std::chrono::steady_clock::now() + 10s;  // the test fails rather than hangs
-        while (g_control.stall && std::chrono::steady_clock::now() < limit) {
-            if (!g_control.deaf && reader->interrupt.callback && reader->interrupt.callback(reader->interrupt.opaque)) {
-                --g_control.waiting;
-                return AVERROR_EXIT;
-            }
+    auto* in = static_cast<StandIn*>(opaque);
+    if (g.eagain > 0 && g.eagain-- > 0) return AVERROR(EAGAIN);
+    if (in->index >= g.stallFrom && g.stall) {
+        ++g.waiting;
+        const auto limit = std::chrono::steady_clock::now() + 10s;  // fail rather than hang
+        while (g.stall && std::chrono::steady_clock::now() < limit) {
+            if (!g.deaf && in->interrupt.callback(in->interrupt.opaque)) return --g.waiting, AVERROR_EXIT;
             std::this_thread::sleep_for(2ms);
         }
-        --g_control.waiting;
+        --g.waiting;
     }
-    const size_t got = std::fread(buffer, 1, size_t(size), reader->file);
+    const size_t got = std::fread(buffer, 1, size_t(size), in->file);
     return got > 0 ? int(got) : AVERROR_EOF;
 }
 
 int64_t SeekBytes(void* opaque, int64_t offset, int whence) {
-    auto* reader = static_cast<StandInReader*>(opaque);
+    FILE* file = static_cast<StandIn*>(opaque)->file;
     if (whence & AVSEEK_SIZE) {
-        const long here = std::ftell(reader->file);
-        std::fseek(reader->file, 0, SEEK_END);
-        const long size = std::ftell(reader->file);
-        std::fseek(reader->file, here, SEEK_SET);
-        return size;
+        const long here = std::ftell(file);
+        std::fseek(file, 0, SEEK_END);
+        const long size = std::ftell(file);
+        return std::fseek(file, here, SEEK_SET), size;
     }
-    if (g_control.noSeek) return -1;
-    return std::fseek(reader->file, long(offset), whence & ~AVSEEK_FORCE) == 0 ? std::ftell(reader->file) : -1;
+    if (g.noSeek) return -1;
+    return std::fseek(file, long(offset), whence & ~AVSEEK_FORCE) == 0 ? std::ftell(file) : -1;
 }
 
 class StandInReaders : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_control.stall = false;
-        g_control.deaf = false;
-        g_control.noSeek = false;
-        g_control.stallFrom = 0;
-        g_control.eagain = 0;
-        g_control.opened = g_control.closed = g_control.waiting = 0;
-        MovieReader reader;
-        reader.open = [](const std::string& path, AVIOInterruptCB interrupt) -> AVIOContext* {
-            FILE* file = std::fopen(path.c_str(), "rb");
-            if (!file) return nullptr;
-            auto* state = new StandInReader{file, g_control.opened++, interrupt};
-            auto* buffer = static_cast<uint8_t*>(av_malloc(32768));
-            return avio_alloc_context(buffer, 32768, 0, state, &ReadBytes, nullptr, &SeekBytes);
-        };
-        reader.close = [](AVIOContext* pb) {
-            auto* state = static_cast<StandInReader*>(pb->opaque);
-            std::fclose(state->file);
-            delete state;
-            av_freep(&pb->buffer);
-            avio_context_free(&pb);
-            ++g_control.closed;
-        };
-        SetMovieReader(std::move(reader));
+        g.stall = g.deaf = g.noSeek = false;
+        g.stallFrom = g.eagain = g.opened = g.closed = g.waiting = 0;
+        SetMovieReader({[](const std::string& path, AVIOInterruptCB interrupt) -> AVIOContext* {
+                            FILE* file = std::fopen(path.c_str(), "rb");
+                            if (!file) return nullptr;
+                            return avio_alloc_context(static_cast<uint8_t*>(av_malloc(32768)), 32768, 0,
+                                                      new StandIn{file, g.opened++, interrupt}, &ReadBytes,
+                                                      nullptr, &SeekBytes);
+                        },
+                        [](AVIOContext* pb) {
+                            auto* in = static_cast<StandIn*>(pb->opaque);
+                            std::fclose(in->file);
+                            delete in;
+                            av_freep(&pb->buffer);
+                            avio_context_free(&pb);
+                            ++g.closed;
+                        }});
     }
     void TearDown() override {
-        g_control.stall = false;
+        g.stall = false;
         // Readers left to finish on their own close once their read returns.
-        EXPECT_TRUE(WaitUntil([] { return g_control.closed == g_control.opened; }, 3s));
+        EXPECT_TRUE(WaitUntil([] { return g.closed == g.opened; }, 3s));
         SetMovieReader({});
     }
-    static int OpenReaders() { return g_control.opened - g_control.closed; }
-    static double SecondsSince(std::chrono::steady_clock::time_point start) {
+    static int OpenReaders() { return g.opened - g.closed; }
+    static bool StalledWithin(std::chrono::milliseconds limit) {
+        return WaitUntil([] { return g.waiting > 0 && g.stall; }, limit);
+    }
+    template <typename F>
+    static double Seconds(F&& f) {
+        const auto start = std::chrono::steady_clock::now();
+        f();
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 };
 
 TEST_F(StandInReaders, CloseDuringAStalledReadInPlaybackReturnsAtOnce) {
-    CMoviePlayer player;
-    ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
-    player.Play();
-    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.2; }, 3s));
-    g_control.stall = true;
-    ASSERT_TRUE(WaitUntil([&] { return g_control.waiting > 0; }, 8s)) << "the playback never read again";
-    const auto start = std::chrono::steady_clock::now();
-    player.Close();
-    EXPECT_LT(SecondsSince(start), 0.5);
-    EXPECT_EQ(g_control.closed.load(), g_control.opened.load());
-}
-
-TEST_F(StandInReaders, CloseDuringAReadThatIgnoresInterruptsReturnsAtOnce) {
-    CMoviePlayer player;
-    ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
-    player.Play();
-    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.2; }, 3s));
-    g_control.deaf = true;
-    g_control.stall = true;
-    ASSERT_TRUE(WaitUntil([&] { return g_control.waiting > 0; }, 8s)) << "the playback never read again";
-    const auto start = std::chrono::steady_clock::now();
-    player.Close();
-    EXPECT_LT(SecondsSince(start), 0.5);
-    // The same player opens again at once.
-    g_control.stall = false;
-    EXPECT_EQ(player.Open(Clip("noaudio.mp4")), 0);
-}
-
-TEST_F(StandInReaders, GrabAllWorkersLetGoWhenThePatternBreaksOrAfterASecond) {
-    CMoviePlayer player;
-    ASSERT_EQ(player.Open(Clip("long100.mp4")), 0) << player.GetLastErrorText();
-    player.Stop();
-    const int own = OpenReaders();  // the player's own demuxers
-    ASSERT_TRUE(player.SetPosition(0.0, true));
-    ASSERT_TRUE(player.SetPosition(20.0, true));
-    ASSERT_TRUE(WaitUntil([&] { return OpenReaders() > own; }, 3s)) << "nothing was decoded ahead";
-    ASSERT_TRUE(player.SetPosition(33.0, true));  // not the step foreseen
-    EXPECT_EQ(OpenReaders(), own);
-    ASSERT_TRUE(player.SetPosition(0.0, true));
-    ASSERT_TRUE(player.SetPosition(20.0, true));
-    ASSERT_TRUE(WaitUntil([&] { return OpenReaders() > own; }, 3s));
-    // Nobody asks for a second: the workers close their movies.
-    EXPECT_TRUE(WaitUntil([&] { return OpenReaders() == own; }, 3s));
-    // A later evenly spaced grab still finds its exact picture.
-    ASSERT_TRUE(player.SetPosition(40.0, true));
-    EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("long100.mp4"), 40.0, 64, 48)), 45.0);
+    for (bool deaf : {false, true}) {
+        SCOPED_TRACE(deaf ? "read ignores interrupts" : "read honours interrupts");
+        CMoviePlayer player;
+        ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
+        player.Play();
+        ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.2; }, 3s));
+        g.deaf = deaf;
+        g.stall = true;
+        ASSERT_TRUE(StalledWithin(8s)) << "the playback never read again";
+        EXPECT_LT(Seconds([&] { player.Close(); }), 0.5);
+        g.stall = false;
+    }
 }
 
 TEST_F(StandInReaders, GrabAllOnAStalledShareNeverFreezesTheCaller) {
     CMoviePlayer player;
     ASSERT_EQ(player.Open(Clip("long100.mp4")), 0) << player.GetLastErrorText();
     player.Stop();
-    // Readers opened from here on (the workers decoding ahead) stall.
-    g_control.stallFrom = g_control.opened.load();
-    g_control.stall = true;
+    g.stallFrom = g.opened.load();  // the workers decoding ahead stall, even in their open
+    g.stall = true;
     ASSERT_TRUE(player.SetPosition(0.0, true));
-    ASSERT_TRUE(player.SetPosition(20.0, true));  // the pattern: 40, 60, 80 are decoded ahead
-    ASSERT_TRUE(WaitUntil([&] { return g_control.waiting > 0; }, 3s));
+    ASSERT_TRUE(player.SetPosition(20.0, true));  // foresees 40, 60, 80
+    ASSERT_TRUE(StalledWithin(3s));
     // The next grab stops waiting for the stuck workers and decodes itself.
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(player.SetPosition(40.0, true));
-    EXPECT_LT(SecondsSince(start), 4.0);
+    EXPECT_LT(Seconds([&] { ASSERT_TRUE(player.SetPosition(40.0, true)); }), 4.0);
     EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("long100.mp4"), 40.0, 64, 48)), 45.0);
     ASSERT_TRUE(player.SetPosition(60.0, true));
-    ASSERT_TRUE(WaitUntil([&] { return g_control.waiting > 0; }, 3s));
-    // Play after Grab All lets the stuck workers go without waiting for them.
-    start = std::chrono::steady_clock::now();
-    player.Play();
-    EXPECT_LT(SecondsSince(start), 0.5);
-    ASSERT_TRUE(player.SetPosition(20.0, false));
+    ASSERT_TRUE(StalledWithin(3s));
+    EXPECT_LT(Seconds([&] { player.Play(); }), 0.5);  // Play after Grab All
     player.Stop();
     ASSERT_TRUE(player.SetPosition(0.0, true));
     ASSERT_TRUE(player.SetPosition(30.0, true));
-    ASSERT_TRUE(WaitUntil([&] { return g_control.waiting > 0; }, 3s));
-    start = std::chrono::steady_clock::now();
-    player.Close();
-    EXPECT_LT(SecondsSince(start), 0.5);
-    EXPECT_EQ(g_control.closed.load(), g_control.opened.load());
+    ASSERT_TRUE(StalledWithin(3s));
+    EXPECT_LT(Seconds([&] { player.Close(); }), 0.5);
 }
 
-TEST_F(StandInReaders, TryAgainIsNoEndOfTheMovie) {
+TEST_F(StandInReaders, GrabAllWorkersLetGoWhenThePatternBreaksOrAfterASecond) {
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(Clip("long100.mp4")), 0) << player.GetLastErrorText();
+    player.Stop();
+    const int own = OpenReaders();
+    for (bool breakPattern : {true, false}) {
+        ASSERT_TRUE(player.SetPosition(0.0, true));
+        ASSERT_TRUE(player.SetPosition(20.0, true));
+        ASSERT_TRUE(WaitUntil([&] { return OpenReaders() > own; }, 3s)) << "nothing was decoded ahead";
+        if (breakPattern) ASSERT_TRUE(player.SetPosition(33.0, true));
+        EXPECT_TRUE(WaitUntil([&] { return OpenReaders() == own; }, breakPattern ? 0ms : 3s));
+    }
+    ASSERT_TRUE(player.SetPosition(40.0, true));
+    EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("long100.mp4"), 40.0, 64, 48)), 45.0);
+}
+
+TEST_F(StandInReaders, TryAgainIsNoEndOfTheMovieAndAFailedSeekIsNoSuccess) {
     CMoviePlayer player;
     ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
-    // A paused seek whose reads are told to try again still finds its picture.
     player.Stop();
-    g_control.eagain = 2;
-    ASSERT_TRUE(player.SetPosition(1.5, true));
-    EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("mjpeg.avi"), 1.48, 320, 240)), 45.0);
-    // So does playback, to the end.
+    g.eagain = 2;
+    ASSERT_TRUE(player.SetPosition(2.5, true));
+    EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("mjpeg.avi"), 2.48, 320, 240)), 45.0);
+    g.noSeek = true;  // paused: false, or else the exact picture, never one from elsewhere
+    if (player.SetPosition(0.5, true)) EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("mjpeg.avi"), 0.48, 320, 240)), 45.0);
+    g.noSeek = false;
     ASSERT_TRUE(player.SetPosition(0.0, true));
     player.Play();
     ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 0.3; }, 3s));
-    g_control.eagain = 2;
+    g.eagain = 2;
     EXPECT_EQ(WaitForEvent(player, 8s), EC_COMPLETE);
     EXPECT_GT(player.GetCurrentPosition(), 2.8);
-}
-
-TEST_F(StandInReaders, SeekThatCannotBeDoneFailsVisibly) {
-    CMoviePlayer player;
-    ASSERT_EQ(player.Open(Clip("mjpeg.avi")), 0) << player.GetLastErrorText();
-    player.Stop();
-    ASSERT_TRUE(player.SetPosition(2.5, true));
-    g_control.noSeek = true;
-    // Paused: false, or else the exact picture, never one from elsewhere.
-    if (player.SetPosition(0.5, true))
-        EXPECT_GE(Psnr(Grab(player), CliFrame(Clip("mjpeg.avi"), 0.48, 320, 240)), 45.0);
-    // Playing: the seek that cannot be done ends playback with an error event.
-    g_control.noSeek = false;
-    ASSERT_TRUE(player.SetPosition(2.0, true));
-    player.Play();
-    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 2.1; }, 3s));
-    g_control.noSeek = true;
+    ASSERT_TRUE(player.SetPosition(1.0, false));
+    ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 1.1; }, 3s));
+    g.noSeek = true;  // playing: an error event ends it
     player.SetPosition(0.3, false);
     EXPECT_EQ(WaitForEvent(player, 3s), EC_ERRORABORT);
 }

@@ -2,7 +2,6 @@
 #include <QImage>
 #include <QPainter>
 #include <atomic>
-#include <mutex>
 
 #include "tests/video/player_test_support.h"
 #include "video/event_signal.h"
@@ -184,39 +183,6 @@ TEST(PlayerPlayback, PausedSeekShowsExactFrameAndResumesFromIt) {
     player.Play();
     EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 1.4; }, 3s));
     EXPECT_GT(player.GetCurrentPosition(), 1.2);
-}
-
-TEST(PlayerPlayback, SeekStormDuringPlaybackStartsEachSeekWithItsOwnPicture) {
-    CMoviePlayer player;
-    std::mutex mutex;
-    std::vector<double> shown;
-    player.SetFrameCallback([&] {
-        std::lock_guard lock(mutex);
-        shown.push_back(player.GetCurrentPosition());
-    });
-    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
-    player.Play();
-    for (int i = 0; i < 60; ++i) {
-        player.SetPosition(std::fmod(i * 0.37, 1.9), false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(i % 7));
-    }
-    for (double target : {0.5, 1.3, 0.7, 1.02, 0.1, 1.5}) {
-        SCOPED_TRACE(target);
-        player.SetPosition(target, false);
-        {
-            std::lock_guard lock(mutex);
-            shown.clear();
-        }
-        ASSERT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > target + 0.1; }, 3s));
-        std::lock_guard lock(mutex);
-        std::vector<double> pictures;
-        for (double p : shown)
-            if (p != target) pictures.push_back(p);  // a callback racing the seek reads its target
-        ASSERT_FALSE(pictures.empty());
-        // The first picture is the one on screen at the target, never a later one.
-        EXPECT_NEAR(pictures.front(), std::floor(target * 25.0 + 1e-6) / 25.0, 1e-3);
-    }
-    EXPECT_EQ(WaitForEvent(player, 8s), EC_COMPLETE);
 }
 
 TEST(PlayerPainting, RepaintLetterboxesWithBlackBars) {
