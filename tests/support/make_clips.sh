@@ -48,9 +48,8 @@ ff -f lavfi -i "$(pic 320x240 2)" -vf scale=out_color_matrix=bt709:out_range=ful
 # 100 seconds, tiny, long groups of pictures (Grab All labels).
 ff -f lavfi -i "testsrc2=size=64x48:rate=25:duration=100" -c:v libx264 -preset ultrafast -g 250 \
    -pix_fmt yuv420p long100.mp4
-# Variable frame rate as phones and screen recorders write it: 25 fps with
-# three 0.64 s gaps, each right after a B-frame that nothing refers to (fixed
-# I B B B P pattern, no B-pyramid).
+# Variable frame rate as phones write it: 25 fps with three 0.64 s gaps, each
+# after a B-frame that nothing refers to (fixed I B B B P, no B-pyramid).
 ff -f lavfi -i "$(pic 320x240 4)" -vf "setpts='(N+16*(gte(N\,8)+gte(N\,32)+gte(N\,56)))/(25*TB)'" \
    -fps_mode vfr -c:v libx264 -preset veryfast -g 50 -bf 3 -x264-params b-adapt=0:b-pyramid=none:scenecut=0 \
    -pix_fmt yuv420p vfr_gaps.mp4
