@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <cmath>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -183,8 +184,13 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
         std::vector<double> next;
         for (int k = 1; k <= kAheadTargets; ++k)
             if (position + k * step <= GetDuration()) next.push_back(position + k * step);
-        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
-        m_prefetch->Predict(next);
+        try {
+            if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
+            m_prefetch->Predict(next);
+        } catch (const std::bad_alloc&) {
+            // Decoding ahead is only a speed-up: without memory for it, none.
+            Retire(std::move(m_prefetch));
+        }
     } else if (m_prefetch) {
         // The pattern broke: the workers' demuxers, decoders and pictures go.
         Retire(std::move(m_prefetch));

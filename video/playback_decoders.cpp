@@ -1,6 +1,5 @@
 // Decoder threads of the playback engine: packets in, pictures and sound out.
 #include <cmath>
-#include <new>
 #include <vector>
 
 extern "C" {
@@ -21,14 +20,6 @@ std::optional<PlaybackEngine::PacketItem> PlaybackEngine::PopCurrent(PacketQueue
 }
 
 void PlaybackEngine::VideoLoop() {
-    try {
-        DecodeVideo();
-    } catch (const std::bad_alloc&) {
-        OutOfMemory();
-    }
-}
-
-void PlaybackEngine::DecodeVideo() {
     FramePtr frame = MakeFrame();
     // After a seek, the latest picture at or before the target, held until it
     // is known whether a later one at or before the target follows.
@@ -128,14 +119,6 @@ void PlaybackEngine::DecodeVideo() {
 }
 
 void PlaybackEngine::AudioLoop() {
-    try {
-        DecodeAudio();
-    } catch (const std::bad_alloc&) {
-        OutOfMemory();
-    }
-}
-
-void PlaybackEngine::DecodeAudio() {
     FramePtr frame = MakeFrame();
     SwrPtr swr;
     const AVRational tb = m_fmt->streams[m_info.audioStream]->time_base;

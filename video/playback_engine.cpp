@@ -79,7 +79,11 @@ std::thread PlaybackEngine::Start(Loop loop) {
     }
     try {
         return std::thread([this, loop] {
-            (this->*loop)();
+            try {
+                (this->*loop)();
+            } catch (const std::bad_alloc&) {
+                OutOfMemory();
+            }
             std::lock_guard lock(m_liveMutex);
             --m_live;
             m_liveChanged.notify_all();
@@ -238,9 +242,8 @@ void PlaybackEngine::DoPendingSeek(int& serial) {
 }
 
 void PlaybackEngine::OutOfMemory() {
-    // The presenter reports the abort once for the current seek.
-    m_decodeFailures = 1 << 20;
     std::lock_guard lock(m_control);
+    PostOnce(EC_ERRORABORT, m_serial.load());
     m_wake.notify_all();
 }
 

@@ -74,10 +74,9 @@ private:
     // queued before a later seek are dropped here.
     std::optional<PacketItem> PopCurrent(PacketQueue& queue);
     void VideoLoop();
-    void DecodeVideo();
     void AudioLoop();
-    void DecodeAudio();
-    // A thread that ran out of memory: playback ends with EC_ERRORABORT.
+    // A thread that ran out of memory has stopped: playback ends with
+    // EC_ERRORABORT instead of the program.
     void OutOfMemory();
     void PresentLoop();
     // Performs a seek asked for since the last call; `serial` is the one the
