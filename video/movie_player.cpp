@@ -18,7 +18,7 @@ namespace {
 // How long Close and Play wait for the player's threads. A thread inside a read
 // that nothing can interrupt (a hard-mounted share that went away) is left to
 // finish on its own, owning what it uses, so the window never freezes.
-constexpr auto kStopWait = std::chrono::milliseconds(300);
+constexpr auto kStopWait = std::chrono::milliseconds(200);
 
 template <typename T, typename... Kept>
 void Retire(std::unique_ptr<T> object, Kept... kept) {
