@@ -1,5 +1,6 @@
 #include "app/grab_sequence.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -51,6 +52,58 @@ int AtoiLike(const std::string& text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// The first picture after the one on screen that `rejects` accepts, up to
+// `limit` seconds; an empty frame when there is none. Moves the player.
+GrabbedFrame FirstAcceptedAfter(CMoviePlayer& player, double limit,
+                                const std::function<bool(const CDibImage&)>& rejects) {
+    const double frame = player.GetFrameDuration() > 0.0 ? player.GetFrameDuration() : 0.04;
+    const double end = std::min(limit, player.GetDuration());
+    double probe = player.GetCurrentPosition();
+    double shown = player.GetCurrentFrameTime();
+    while (true) {
+        // A quarter frame past the next picture's time finds it even where
+        // timestamps are rounded; the second term moves on where a picture
+        // lasts longer than the stream's frame rate says.
+        const double next = std::max(shown + 1.25 * frame, probe + 0.25 * frame);
+        if (!(next <= end)) return {};
+        probe = next;
+        if (!player.SetPosition(probe, true)) return {};
+        shown = player.GetCurrentFrameTime();
+        GrabbedFrame candidate = GrabCurrentFrame(player);
+        if (candidate.image && !rejects(*candidate.image)) {
+            candidate.label = FormatTimeLabel(shown >= 0.0 ? shown : probe);
+            return candidate;
+        }
+    }
+}
+
+}  // namespace
+
+double LumaDeviation(const CDibImage& image) {
+    const int width = image.Width();
+    const int height = image.Height();
+    if (width <= 0 || height <= 0 || !image.HasPixels()) return 0.0;
+    const int dx = std::max(1, width / 256);
+    const int dy = std::max(1, height / 256);
+    double sum = 0.0;
+    double squares = 0.0;
+    double count = 0.0;
+    for (int row = dy / 2; row < height; row += dy) {
+        const uint8_t* p = image.StoredRow(row);
+        for (int x = dx / 2; x < width; x += dx) {
+            const uint8_t* px = p + size_t(x) * 3;  // blue, green, red
+            const double y = 0.114 * px[0] + 0.587 * px[1] + 0.299 * px[2];
+            sum += y;
+            squares += y * y;
+            count += 1.0;
+        }
+    }
+    const double mean = sum / count;
+    return std::sqrt(std::max(0.0, squares / count - mean * mean));
+}
+
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
     if (n < 1) return 0;
     const double step = player.GetDuration() / (double(n) + 1.0);
@@ -58,6 +111,12 @@ int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
         const double position = SeekPlayerBy(player, step);
         if (hooks.afterSeek) hooks.afterSeek(position);
         GrabbedFrame frame = GrabCurrentFrame(player);
+        if (frame.image && hooks.rejects && hooks.rejects(*frame.image)) {
+            GrabbedFrame later = FirstAcceptedAfter(player, position + hooks.lookAhead * step, hooks.rejects);
+            if (later.image) frame = std::move(later);
+            // The next step counts from this target, not from the pictures tried.
+            player.SetPosition(position, false);
+        }
         if (frame.image && hooks.take) hooks.take(std::move(frame));
         if (hooks.progress && !hooks.progress(k + 1, n)) return k + 1;
     }

@@ -36,12 +36,27 @@ struct GrabAllHooks {
     std::function<void(GrabbedFrame frame)> take;
     // After each step with (steps done, N); false stops the sequence there.
     std::function<bool(int done, int total)> progress;
+    // Optional, unset in the window: true for a picture that should not stand
+    // for its step (see IsNearlyUniform). It is then replaced by the first later
+    // picture this accepts, no later than `lookAhead` steps after the target and
+    // labelled with that picture's own time; when there is none, it stays.
+    std::function<bool(const CDibImage&)> rejects;
+    double lookAhead = 0.25;
 };
 
 // N steps of duration / (N + 1) from the player's current position (callers
 // rewind first), grabbing the frame after each. Nothing for N < 1. Answers the
 // number of steps taken (less than N only when progress stopped it).
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
+
+// Standard deviation of the luma (0-255, BT.601 weights) over a grid of at
+// most about 256 x 256 samples; 0 for an empty picture.
+double LumaDeviation(const CDibImage& image);
+// Below this deviation a picture is taken as blank: black, white or one flat
+// colour with coding noise. A title card with a line of small text on black
+// is far above it (about 30), and so is a dark but real scene (10 and more).
+constexpr double kBlankLumaDeviation = 5.0;
+inline bool IsNearlyUniform(const CDibImage& image) { return LumaDeviation(image) < kBlankLumaDeviation; }
 
 // Refuses a Grab All whose frames would not fit in the memory available now:
 // every frame keeps a full-size 24-bit picture. `available` 0 reads it from the

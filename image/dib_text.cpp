@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "image/dib_image.h"
+#include "image/log_font.h"
 #include "image/text_layout.h"
 
 namespace {
@@ -37,6 +38,12 @@ void ApplyHeight(QFont& qfont, int32_t height) {
     }
 }
 
+QColor ColorFromRef(COLORREF c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+int32_t Saturated(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
 QFont FontFromLogFont(const LOGFONTA& font) {
     QFont qfont(FaceName(font));
     if ((font.lfPitchAndFamily & 0xF0) == 0x20) qfont.setStyleHint(QFont::SansSerif);
@@ -50,12 +57,6 @@ QFont FontFromLogFont(const LOGFONTA& font) {
     qfont.setStrikeOut(font.lfStrikeOut != 0);
     return qfont;
 }
-
-QColor ColorFromRef(COLORREF c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
-
-int32_t Saturated(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
-
-}  // namespace
 
 void CDibImage::SetTextFont(const LOGFONTA& font, COLORREF color) {
     EnsureSurface();

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -43,6 +45,20 @@ std::string OptionsStore::DefaultPath() {
 }
 
 OptionsStore* OptionsStore::Instance() { return g_instance; }
+
+OpResult ReadOptionsFile(const std::string& path, SheetOptions& options) {
+    errno = 0;
+    UniqueFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) return OpResult::Failure(std::string("cannot open \"") + path + "\": " + std::strerror(errno));
+    uint8_t bytes[kSheetOptionsFileSize];
+    const size_t count = std::fread(bytes, 1, sizeof bytes, file.get());
+    // A folder opens but cannot be read.
+    if (std::ferror(file.get())) {
+        return OpResult::Failure(std::string("cannot read \"") + path + "\": " + std::strerror(errno ? errno : EIO));
+    }
+    options.FromBytes(bytes, count);
+    return OpResult::Success();
+}
 
 void OptionsStore::Load() {
     UniqueFile file(std::fopen(m_filePath.c_str(), "rb"));

@@ -4,7 +4,13 @@
 // writes the record back unconditionally.
 #include <string>
 
+#include "image/op_result.h"
 #include "settings/sheet_options.h"
+
+// Reads a stored record without creating, writing or owning the file (tools
+// that only use the settings). Fields a short file does not cover take their
+// defaults; a file that cannot be read leaves `options` as it was and says why.
+OpResult ReadOptionsFile(const std::string& path, SheetOptions& options);
 
 class OptionsStore {
 public:

@@ -1,5 +1,6 @@
 #include "strip/frame_list.h"
 
+#include <algorithm>
 #include <iterator>
 
 FrameList::FrameList() = default;
@@ -11,10 +12,10 @@ void FrameList::Relayout() {
     if (m_relayout) m_relayout();
 }
 
-std::unique_ptr<CDibImage> FrameList::MakeThumbnail(const CDibImage& image) const {
+std::unique_ptr<CDibImage> FrameList::MakeThumbnail(const CDibImage& image, int width, int height) {
     auto thumbnail = std::make_unique<CDibImage>();
-    const int width = m_thumbWidth > 0 ? m_thumbWidth : 0;
-    const int height = m_thumbHeight > 0 ? m_thumbHeight : 0;
+    if (width < 0) width = 0;
+    if (height < 0) height = 0;
     if (!thumbnail->Create(width, height)) thumbnail->Create(0, 0);
     if (thumbnail->Width() == 0 || thumbnail->Height() == 0) return thumbnail;
     if (image.HasPixels() && image.Width() > 0 && image.Height() > 0) {
@@ -36,10 +37,17 @@ void FrameList::SetThumbSize(int width, int height) {
 }
 
 void FrameList::AddFrame(std::unique_ptr<CDibImage> image, const char* label) {
+    AddFrame(std::move(image), label, nullptr);
+}
+
+void FrameList::AddFrame(std::unique_ptr<CDibImage> image, const char* label,
+                         std::unique_ptr<CDibImage> thumbnail) {
     if (!image) image = std::make_unique<CDibImage>();
     auto frame = std::make_unique<CapturedFrame>();
     frame->label = label ? label : "";
-    frame->thumbnail = MakeThumbnail(*image);
+    const bool fits = thumbnail && thumbnail->Width() == std::max(m_thumbWidth, 0) &&
+                      thumbnail->Height() == std::max(m_thumbHeight, 0);
+    frame->thumbnail = fits ? std::move(thumbnail) : MakeThumbnail(*image);
     frame->image = std::move(image);
     m_frames.push_back(std::move(frame));
     Relayout();

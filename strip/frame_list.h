@@ -33,6 +33,12 @@ public:
 
     // Takes ownership of image; label is copied.
     void AddFrame(std::unique_ptr<CDibImage> image, const char* label);
+    // The same with a thumbnail made beforehand (on another thread); it is
+    // made again when its size is not the current cell size.
+    void AddFrame(std::unique_ptr<CDibImage> image, const char* label,
+                  std::unique_ptr<CDibImage> thumbnail);
+    // The whole frame stretched into a width x height cell (black without pixels).
+    static std::unique_ptr<CDibImage> MakeThumbnail(const CDibImage& image, int width, int height);
     // Borrowed views in strip order, valid until the list next changes.
     void GetFrames(std::vector<const CDibImage*>& images, std::vector<const char*>& labels) const;
 
@@ -52,7 +58,9 @@ public:
 
 private:
     void Relayout();
-    std::unique_ptr<CDibImage> MakeThumbnail(const CDibImage& image) const;
+    std::unique_ptr<CDibImage> MakeThumbnail(const CDibImage& image) const {
+        return MakeThumbnail(image, m_thumbWidth, m_thumbHeight);
+    }
 
     std::list<std::unique_ptr<CapturedFrame>> m_frames;
     CapturedFrame* m_selected = nullptr;

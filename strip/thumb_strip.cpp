@@ -61,6 +61,11 @@ void CThumbStrip::AddFrame(std::unique_ptr<CDibImage> image, const char* label) 
     m_frames.AddFrame(std::move(image), label);
 }
 
+void CThumbStrip::AddFrame(std::unique_ptr<CDibImage> image, const char* label,
+                           std::unique_ptr<CDibImage> thumbnail) {
+    m_frames.AddFrame(std::move(image), label, std::move(thumbnail));
+}
+
 void CThumbStrip::GetFrames(std::vector<const CDibImage*>& images,
                             std::vector<const char*>& labels) const {
     m_frames.GetFrames(images, labels);

@@ -33,6 +33,8 @@ public:
 
     // The list operations; all but MoveFrame lay out and repaint.
     void AddFrame(std::unique_ptr<CDibImage> image, const char* label);
+    void AddFrame(std::unique_ptr<CDibImage> image, const char* label,
+                  std::unique_ptr<CDibImage> thumbnail);
     void GetFrames(std::vector<const CDibImage*>& images, std::vector<const char*>& labels) const;
     void DeleteSelectedFrame();
     void DeleteAllFrames();

@@ -4,7 +4,7 @@ set -eu
 PKGS="build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
  libavfilter-dev fonts-wqy-microhei
- libjpeg62-turbo-dev fonts-liberation2 fontconfig ffmpeg libgtest-dev libbenchmark-dev
+ libjpeg62-turbo-dev libjpeg-turbo-progs fonts-liberation2 fontconfig ffmpeg libgtest-dev libbenchmark-dev
  xvfb xauth"
 missing=""
 for p in $PKGS; do

@@ -71,7 +71,7 @@ long CMoviePlayer::Open(const char* fileName) {
     m_seeker = std::make_unique<ExactSeeker>();
     m_engine->SetFrameCallback(m_frameCallback);
     int rc = m_seeker->Open(fileName, m_lastError);
-    if (rc == 0) rc = m_engine->Open(fileName, m_lastError);
+    if (rc == 0) rc = m_engine->Open(fileName, m_lastError, m_soundEnabled);
     if (rc == 0 && m_seeker->Info().videoStream >= 0) {
         VideoImagePtr first = m_seeker->FrameAt(0.0);
         if (first) {
@@ -245,6 +245,13 @@ bool CMoviePlayer::RepaintVideo(QPaintDevice* device) const {
     QPainter painter(device);
     return painter.isActive() && RepaintVideo(painter);
 }
+
+double CMoviePlayer::GetCurrentFrameTime() const {
+    VideoImagePtr image = m_engine ? m_engine->CurrentImage() : nullptr;
+    return image ? image->time : -1.0;
+}
+
+double CMoviePlayer::GetFrameDuration() const { return m_engine ? m_engine->Info().frameDuration : 0.0; }
 
 int CMoviePlayer::GetEventHandle() const { return m_events ? m_events->Handle() : -1; }
 

@@ -78,6 +78,14 @@ public:
     // Pictures skipped because they were late, since Open.
     int64_t DroppedFrames() const;
     bool PlaysSound() const;
+    // Off before Open: no sound device is opened (tools that only grab).
+    void SetSoundEnabled(bool enabled) { m_soundEnabled = enabled; }
+    // Own time of the current picture, which may lie before the position asked
+    // for; -1 without a picture.
+    double GetCurrentFrameTime() const;
+    // Seconds per frame of the picture stream (1/25 when the file does not
+    // tell); 0 without a movie.
+    double GetFrameDuration() const;
     // Exact seeks answered by pictures decoded ahead (Grab All), since Open.
     int AheadHits() const { return m_aheadHits; }
 
@@ -85,6 +93,7 @@ private:
     PlayerState m_state = Closed;
     TimeFormat m_timeFormat = TimeFormat::MediaTime;
     std::string m_lastError;
+    bool m_soundEnabled = true;
     QRect m_videoRect;
     std::function<void()> m_frameCallback;
     std::unique_ptr<EventSignal> m_events;

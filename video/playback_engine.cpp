@@ -19,7 +19,7 @@ double PlaybackEngine::SecondsOf(int64_t ts, AVRational tb) const {
     return double(ts) * av_q2d(tb) - m_info.startTime;
 }
 
-int PlaybackEngine::Open(const std::string& path, std::string& message) {
+int PlaybackEngine::Open(const std::string& path, std::string& message, bool withSound) {
     Close();
     int rc = OpenMediaSource(path, m_fmt, m_info, message, m_interrupt);
     if (rc < 0) return rc;
@@ -34,7 +34,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message) {
     }
     if (m_info.audioStream >= 0) {
         // Sound is optional: without a decoder or a device the movie plays silently.
-        if (OpenStreamDecoder(m_fmt.get(), m_info.audioStream, 1, m_audioDec) == 0) {
+        if (withSound && OpenStreamDecoder(m_fmt.get(), m_info.audioStream, 1, m_audioDec) == 0) {
             m_audioOut = AudioOutput::Create(m_audioDec->sample_rate, m_audioDec->ch_layout.nb_channels, m_clock);
             if (m_audioOut) m_audioOut->Flush(0);
         }

@@ -31,8 +31,9 @@ public:
     PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
     // Opens the movie and starts the threads, paused at the start. 0 or a
-    // negative FFmpeg code with `message`.
-    int Open(const std::string& path, std::string& message);
+    // negative FFmpeg code with `message`. Without `withSound` no sound device
+    // is opened and the sound stream is not read.
+    int Open(const std::string& path, std::string& message, bool withSound = true);
     // Stops the threads and frees everything; waits for the threads.
     void Close();
     // Tells the threads to stop and breaks off their reads, without waiting.

@@ -2,10 +2,10 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QMessageBox>
 #include <QStringList>
 
+#include "widgets/font_color_dialog.h"
 #include "widgets/input_box.h"
 
 namespace {
@@ -92,18 +92,15 @@ bool Prompts::ChooseColor(QWidget* parent, COLORREF& color) {
     return true;
 }
 
-bool Prompts::ChooseFont(QWidget* parent, LOGFONTA& font, COLORREF& /*color*/) {
-    bool ok = false;
-    QFont start(QString::fromLatin1(font.lfFaceName));
-    if (font.lfHeight != 0) start.setPixelSize(font.lfHeight < 0 ? -font.lfHeight : font.lfHeight);
-    const QFont chosen = QFontDialog::getFont(&ok, start, parent);
-    if (!ok) return false;
-    const QByteArray face = chosen.family().toLatin1().left(31);
-    std::fill(std::begin(font.lfFaceName), std::end(font.lfFaceName), '\0');
-    std::copy(face.begin(), face.end(), font.lfFaceName);
-    if (chosen.pixelSize() > 0) font.lfHeight = -chosen.pixelSize();
+bool Prompts::ChooseFont(QWidget* parent, LOGFONTA& font, COLORREF& color) {
+    CFontColorDlg dialog(font, color, parent);
+    if (dialog.DoModal() != CFontColorDlg::kOk) return false;
+    font = dialog.Font();
+    color = dialog.Color();
     return true;
 }
+
+int Prompts::RunDialog(QDialog& dialog) { return dialog.exec(); }
 
 Prompts& Prompts::Current() {
     static Prompts real;

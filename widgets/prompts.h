@@ -7,6 +7,7 @@
 
 #include "image/gdi_types.h"
 
+class QDialog;
 class QWidget;
 
 class Prompts {
@@ -39,6 +40,10 @@ public:
     virtual bool ChooseColor(QWidget* parent, COLORREF& color);
     // A font and its text colour chosen together; false when cancelled.
     virtual bool ChooseFont(QWidget* parent, LOGFONTA& font, COLORREF& color);
+
+    // Runs a dialog of the program's own modally (About, Options); answers its
+    // result code.
+    virtual int RunDialog(QDialog& dialog);
 
     // The process's prompts: the installed object, else the real dialogs.
     static Prompts& Current();

@@ -170,3 +170,30 @@ TEST(TextLayoutTest, EllipsisCutsTheLineToFit) {
     EXPECT_EQ(layout.Lines("a\r\nb").size(), 1);
     EXPECT_EQ(TextLayout(m, 0).Lines("a\r\nb\nc").size(), 3);
 }
+
+// File names in any script print in the details block: the CJK characters of
+// a movie's name are real glyphs, not the same empty box for every character
+// (which is what a machine without a CJK font draws).
+TEST(TextDraw, NamesInAnyScriptPrintAsGlyphs) {
+    auto draw = [](const char* text) {
+        CDibImage img;
+        img.Create(40, 30);
+        img.Fill(nullptr, 0xFFFFFF);
+        img.SetTextFont(Arial(-20, 400), 0);
+        RECT r{0, 0, 40, 30};
+        img.PaintText(text, &r, DT_SINGLELINE, false);
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < img.Height(); ++y)
+            for (int x = 0; x < img.Width(); ++x) pixels.push_back(img.PixelAt(x, y));
+        return pixels;
+    };
+    const std::vector<uint32_t> blank = draw("");
+    for (const char* pair : {"\xe6\x98\xa0|\xe7\x94\xbb", "\xd0\x96|\xd0\xaf", "\xce\xa9|\xce\xbb"}) {
+        const std::string both(pair);
+        const size_t bar = both.find('|');
+        const auto first = draw(both.substr(0, bar).c_str());
+        const auto second = draw(both.substr(bar + 1).c_str());
+        EXPECT_NE(first, blank) << both;
+        EXPECT_NE(first, second) << both << ": drawn as the same box";
+    }
+}

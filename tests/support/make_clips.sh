@@ -48,6 +48,12 @@ ff -f lavfi -i "$(pic 320x240 2)" -vf scale=out_color_matrix=bt709:out_range=ful
 # 100 seconds, tiny, long groups of pictures (Grab All labels).
 ff -f lavfi -i "testsrc2=size=64x48:rate=25:duration=100" -c:v libx264 -preset ultrafast -g 250 \
    -pix_fmt yuv420p long100.mp4
+# 9.6 s with two black stretches: 4.60-5.16 s (covers the second of three evenly
+# spaced frames, at 4.8 s, and ends within a quarter step) and 6.92-8.00 s
+# (covers the third, at 7.2 s, past a quarter step).
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=9.6" \
+   -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='between(t,4.59,5.19)+between(t,6.9,8.01)'" \
+   -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p blank_gaps.mp4
 # Variable frame rate as phones write it: 25 fps with three 0.64 s gaps, each
 # after a B-frame that nothing refers to (fixed I B B B P, no B-pyramid).
 ff -f lavfi -i "$(pic 320x240 4)" -vf "setpts='(N+16*(gte(N\,8)+gte(N\,32)+gte(N\,56)))/(25*TB)'" \

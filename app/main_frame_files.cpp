@@ -1,0 +1,125 @@
+// Opening and closing movies, loading a folder of pictures, saving frames.
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <filesystem>
+#include <system_error>
+
+#include "app/folder_pictures.h"
+#include "app/frame_files.h"
+#include "app/main_frame.h"
+#include "app/sheet_options_access.h"
+#include "app/video_area.h"
+#include "res/commands.h"
+#include "strip/thumb_strip.h"
+#include "video/movie_player.h"
+#include "widgets/progress_steps.h"
+#include "widgets/prompts.h"
+
+namespace {
+
+void ShowMessage(QWidget* parent, const std::string& text, Prompts::Icon icon = Prompts::Icon::None) {
+    Prompts::Current().Message(parent, text, kAppTitle, Prompts::Buttons::Ok, icon);
+}
+
+}  // namespace
+
+void CMainFrame::OpenMovie(const std::string& path) {
+    if (m_player) CloseMovie();
+    m_player = std::make_unique<CMoviePlayer>();
+    // Called on a player thread: only post a repaint, never wait.
+    CVideoArea* area = m_videoArea;
+    m_player->SetFrameCallback([area] {
+        QMetaObject::invokeMethod(area, [area] { area->update(); }, Qt::QueuedConnection);
+    });
+    if (m_player->Open(path) < 0) {
+        m_playMode = NoMovie;
+        std::string why = m_player->GetLastErrorText();
+        if (why.empty()) why = kOpenFailedText;
+        m_player->Close();
+        m_player.reset();
+        SetSliderRange(0.0);
+        SetSliderPos(0.0);
+        UpdateToolbar();
+        m_videoArea->update();
+        ShowMessage(this, why);
+        return;
+    }
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), ec);
+    int32_t width = 0;
+    int32_t height = 0;
+    m_player->GetNativeVideoSize(&width, &height);
+    m_details = MakeMovieDetails(path, ec ? 0 : uint64_t(size), width, height, m_player->GetDuration());
+
+    m_playMode = ModeStopped;
+    m_player->SetTimeFormat(TimeFormat::MediaTime);
+    SetSliderRange(m_player->GetDuration());
+    SetSliderPos(m_player->GetCurrentPosition());
+    WatchPlayerEvents();
+    PlaceVideo();
+    OnPlay();
+    UpdateToolbar();
+}
+
+void CMainFrame::CloseMovie() {
+    if (!m_player) return;
+    // The notifier goes before the descriptor it watches.
+    StopWatchingPlayerEvents();
+    m_player->Stop();
+    m_player->Close();
+    m_playMode = NoMovie;
+    SetSliderRange(0.0);
+    SetSliderPos(0.0);
+    m_player.reset();
+    m_tracking = false;
+    m_resumeAfterTracking = false;
+    UpdateToolbar();
+}
+
+void CMainFrame::LoadFolder(const std::string& folder) {
+    FolderListing listing = ListJpegFiles(folder);
+    if (!listing.result) {
+        ShowMessage(this, listing.result.message, Prompts::Icon::Warning);
+        return;
+    }
+    std::vector<FileFailure> failures = std::move(listing.skipped);
+    {
+        EventPause pause(*this);
+        ProgressSteps progress(this, QStringLiteral("Loading pictures..."));
+        PictureLoadOptions options;
+        options.thumbWidth = m_strip->ThumbWidth();
+        options.thumbHeight = m_strip->ThumbHeight();
+        options.progress = [&progress](int done, int total) { return progress.Step(done, total); };
+        std::vector<LoadedPicture> pictures = LoadPictures(folder, listing.names, options);
+        for (LoadedPicture& picture : pictures) {
+            if (picture.image) {
+                m_strip->AddFrame(std::move(picture.image), picture.name.c_str(),
+                                  std::move(picture.thumbnail));
+            } else {
+                failures.push_back({(std::filesystem::u8path(folder) / picture.name).string(), picture.error});
+            }
+        }
+    }
+    if (!failures.empty()) {
+        ShowMessage(this, DescribeFailures("These files were not loaded:", failures),
+                    Prompts::Icon::Warning);
+    }
+}
+
+void CMainFrame::SaveMultiple(const std::string& folder) {
+    std::vector<const CDibImage*> images;
+    std::vector<const char*> labels;
+    m_strip->GetFrames(images, labels);
+    const SheetOptions& options = CurrentSheetOptions();
+    std::vector<FileFailure> failures;
+    {
+        EventPause pause(*this);
+        ProgressSteps progress(this, QStringLiteral("Saving frames..."));
+        failures = SaveFrameFiles(folder, images, labels, options.jpegQuality, options.progressive != 0,
+                                  [&progress](int done, int total) { return progress.Step(done, total); });
+    }
+    if (!failures.empty()) {
+        ShowMessage(this, DescribeFailures("These frames could not be saved:", failures),
+                    Prompts::Icon::Warning);
+    }
+}

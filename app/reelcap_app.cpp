@@ -1,0 +1,95 @@
+#include "app/reelcap_app.h"
+
+#include <QAction>
+#include <QApplication>
+
+#include "app/about_dialog.h"
+#include "app/main_frame.h"
+#include "app/movie_files.h"
+#include "app/sheet_commands.h"
+#include "res/commands.h"
+#include "strip/thumb_strip.h"
+
+CReelcapApp::CReelcapApp() = default;
+
+CReelcapApp::~CReelcapApp() = default;
+
+const std::vector<Prompts::FileFilter>& CReelcapApp::MovieFilters() {
+    static const std::vector<Prompts::FileFilter> filters = [] {
+        // "All Movies" lists today's common containers besides the classic
+        // ones, so that most movies on this desktop are offered.
+        Prompts::FileFilter all{"All Movies", {}};
+        // Names here are matched with letter case: cameras write "CLIP.MP4".
+        for (const std::string& extension : MovieExtensions()) all.patterns.push_back("*" + extension);
+        for (const std::string& extension : MovieExtensions()) {
+            all.patterns.push_back("*" + QString::fromStdString(extension).toUpper().toStdString());
+        }
+        return std::vector<Prompts::FileFilter>{
+            all,
+            {"Windows Media Files (*.asf;*.wmv)", {"*.asf", "*.wmv"}},
+            {"Mpeg Files (*.mpg;*.mpeg)", {"*.mpg", "*.mpeg"}},
+            {"Video CD Files (*.dat)", {"*.dat"}},
+            {"QuickTime Files (*.mov;*.qt)", {"*.mov", "*.qt"}},
+            {"All Files (*.*)", {"*"}},
+        };
+    }();
+    return filters;
+}
+
+bool CReelcapApp::InitInstance(const QStringList& arguments) {
+    m_mainFrame = std::make_unique<CMainFrame>();
+    const std::pair<int, void (CReelcapApp::*)()> handlers[] = {
+        {ID_FILE_OPEN, &CReelcapApp::OnFileOpen},         {ID_OPEN_FOLDER, &CReelcapApp::OnOpenFolder},
+        {ID_FILE_SAVE, &CReelcapApp::OnFileSave},         {ID_SAVE_MULTIPLE, &CReelcapApp::OnSaveMultiple},
+        {ID_FILE_CLOSE, &CReelcapApp::OnFileClose},       {ID_OPTIONS, &CReelcapApp::OnOptions},
+        {ID_EXIT, &CReelcapApp::OnExit},                  {ID_APP_ABOUT, &CReelcapApp::OnAppAbout},
+    };
+    for (const auto& [id, handler] : handlers) {
+        connect(m_mainFrame->Action(id), &QAction::triggered, this, handler);
+    }
+    m_mainFrame->show();
+    if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
+        m_mainFrame->OpenMovie(arguments.first().toStdString());
+    }
+    return true;
+}
+
+int CReelcapApp::Run() { return QApplication::exec(); }
+
+std::string CReelcapApp::BrowseForFolder() { return Prompts::Current().ChooseFolder(m_mainFrame.get(), ""); }
+
+void CReelcapApp::OnFileOpen() {
+    const std::string path = Prompts::Current().OpenFileName(m_mainFrame.get(), MovieFilters());
+    if (!path.empty()) m_mainFrame->OpenMovie(path);
+}
+
+void CReelcapApp::OnOpenFolder() {
+    const std::string folder = BrowseForFolder();
+    if (!folder.empty()) m_mainFrame->LoadFolder(folder);
+}
+
+void CReelcapApp::OnSaveMultiple() {
+    const std::string folder = BrowseForFolder();
+    if (!folder.empty()) m_mainFrame->SaveMultiple(folder);
+}
+
+void CReelcapApp::OnFileSave() {
+    std::vector<const CDibImage*> frames;
+    std::vector<const char*> labels;
+    m_mainFrame->Strip().GetFrames(frames, labels);
+    RunSaveFileCommand(m_mainFrame.get(), frames, labels, m_mainFrame->Details());
+}
+
+void CReelcapApp::OnOptions() { RunOptionsCommand(m_mainFrame.get()); }
+
+void CReelcapApp::OnFileClose() {
+    m_mainFrame->CloseMovie();
+    m_mainFrame->repaint();
+}
+
+void CReelcapApp::OnAppAbout() {
+    CAboutDlg about(m_mainFrame.get());
+    Prompts::Current().RunDialog(about);
+}
+
+void CReelcapApp::OnExit() { QApplication::exit(0); }

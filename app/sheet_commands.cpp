@@ -1,0 +1,34 @@
+#include "app/sheet_commands.h"
+
+#include <string>
+
+#include "settings/options_dlg.h"
+#include "settings/options_store.h"
+#include "sheet/compose_sheet.h"
+#include "widgets/prompts.h"
+
+void RunOptionsCommand(QWidget* parent) {
+    OptionsStore* store = OptionsStore::Instance();
+    if (!store) return;
+    COptionsDlg dialog(*store, parent);
+    dialog.DoModal();
+}
+
+void RunSaveFileCommand(QWidget* parent, const std::vector<const CDibImage*>& frames,
+                        const std::vector<const char*>& labels, const MovieDetails& details) {
+    OptionsStore* store = OptionsStore::Instance();
+    if (!store) return;
+    {
+        COptionsDlg dialog(*store, parent);
+        dialog.SetSaveMode(true);
+        if (dialog.DoModal() != COptionsDlg::kOk) return;
+    }
+    Prompts& prompts = Prompts::Current();
+    const std::string path = prompts.SaveFileName(parent, {{"JPEG Files", {"*.jpg"}}}, ".jpg");
+    if (path.empty()) return;
+    const OpResult result = ComposeSheet(frames, labels, store->Options(), details, path);
+    if (!result) {
+        prompts.Message(parent, "The contact sheet could not be saved.\n\n" + result.message, "Reelcap",
+                        Prompts::Buttons::Ok, Prompts::Icon::Error);
+    }
+}

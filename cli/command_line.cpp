@@ -1,0 +1,195 @@
+#include "cli/command_line.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <QStringList>
+#include <filesystem>
+
+#include "settings/options_store.h"
+#include "sheet/sheet_layout.h"
+
+namespace {
+
+constexpr const char* kProgram = "reelcap-sheet";
+
+std::string Usage(const std::string& message) {
+    return std::string(kProgram) + ": " + message + "\nTry '" + kProgram + " --help' for more information.\n";
+}
+
+// A whole number in [low, high]; false for anything else ("abc", "5x", "").
+bool ParseInt(const QString& text, int low, int high, int& out) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < low || value > high) return false;
+    out = value;
+    return true;
+}
+
+std::string Quote(const QString& text) { return "\"" + text.toStdString() + "\""; }
+
+}  // namespace
+
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& currentFolder) {
+    ParseOutcome outcome;
+    CliSettings& s = outcome.settings;
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Writes one JPEG contact sheet per movie: N frames at k x duration / (N + 1), k = 1 ... N,\n"
+        "each labelled with its time, laid out and styled as the Reelcap window's Save File does.\n"
+        "Folders are searched for movie files. Exit status: 0 when every movie made its sheet,\n"
+        "1 when any failed (one line each on stderr), 2 for bad usage.");
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption version({"v", "version"}, "Show the version and exit.");
+    const QCommandLineOption optionsFile(
+        "options", "Layout and style from this options file (default: options.lyt in the current folder "
+                   "when there is one, else the built-in settings). It is never written.",
+        "FILE");
+    const QCommandLineOption frames({"n", "frames"},
+                                    "Frames per sheet (default: the options' frame count, 30 built in).", "N");
+    const QCommandLineOption columns({"c", "columns"}, "Tile columns (default: from the options, 5 built in).", "N");
+    const QCommandLineOption tile("tile", "Tile size in pixels (default: from the options, 148x111 built in).", "WxH");
+    const QCommandLineOption gap("gap", "Both gaps in pixels (default: from the options, 10 built in).", "PX");
+    const QCommandLineOption quality({"q", "quality"}, "JPEG quality 0-100 (default: from the options, 90 built in).",
+                                     "Q");
+    const QCommandLineOption progressive("progressive", "Write progressive JPEG (built-in default).");
+    const QCommandLineOption baseline("baseline", "Write baseline JPEG.");
+    const QCommandLineOption noDetails("no-details", "Leave out the movie details block.");
+    const QCommandLineOption noLabels("no-labels", "Leave out the time labels.");
+    const QCommandLineOption noShadow("no-shadow", "Leave out the drop shadows.");
+    const QCommandLineOption output({"o", "output"}, "Sheet file for a single movie (default: MOVIE.jpg).", "FILE");
+    const QCommandLineOption outputDir({"O", "output-dir"},
+                                       "Write MOVIE-NAME.jpg into this folder (default: beside each movie).", "DIR");
+    const QCommandLineOption framesDir("frames-dir",
+                                       "Also write every frame as its own JPEG into DIR/MOVIE-NAME/ (default: off).",
+                                       "DIR");
+    const QCommandLineOption overwrite({"y", "overwrite"}, "Replace existing output files (default: such a movie "
+                                                           "fails with \"exists\").");
+    const QCommandLineOption recursive({"r", "recursive"}, "Search folders given as MOVIE recursively (default: "
+                                                           "only their own files).");
+    const QCommandLineOption jobs({"j", "jobs"}, "Movies made in parallel (default: 1).", "N");
+    const QCommandLineOption quiet("quiet", "No progress line (errors are still printed).");
+    const QCommandLineOption skipBlank(
+        "skip-blank", "When a frame is nearly uniform (black, white or one colour: luma standard deviation "
+                      "below 5 of 255), take the first later frame that is not, up to a quarter of the spacing "
+                      "between frames, labelled with its own time (default: off).");
+    parser.addOptions({help, version, optionsFile, frames, columns, tile, gap, quality, progressive, baseline,
+                       noDetails, noLabels, noShadow, output, outputDir, framesDir, overwrite, recursive, jobs,
+                       quiet, skipBlank});
+    parser.addPositionalArgument("MOVIE", "Movie files, or folders to search for them.", "MOVIE...");
+
+    QStringList arguments;
+    for (const std::string& arg : args) arguments << QString::fromLocal8Bit(arg.c_str());
+    if (!parser.parse(arguments)) {
+        outcome.kind = ParseOutcome::Usage;
+        outcome.text = Usage(parser.errorText().toStdString());
+        return outcome;
+    }
+    if (parser.isSet(help)) {
+        outcome.kind = ParseOutcome::Done;
+        outcome.text = parser.helpText().toStdString();
+        // "Usage: <path as typed>" reads better with the program's own name.
+        const std::string typed = "Usage: " + QString::fromLocal8Bit(args.empty() ? "" : args[0].c_str()).toStdString();
+        if (outcome.text.rfind(typed, 0) == 0) outcome.text.replace(0, typed.size(), std::string("Usage: ") + kProgram);
+        return outcome;
+    }
+    if (parser.isSet(version)) {
+        outcome.kind = ParseOutcome::Done;
+        outcome.text = std::string(kProgram) + " " + REELCAP_VERSION + "\n";
+        return outcome;
+    }
+    auto usage = [&](const std::string& message) {
+        outcome.kind = ParseOutcome::Usage;
+        outcome.text = Usage(message);
+        return outcome;
+    };
+
+    // The settings first: the file, then each flag over it.
+    s.options.SetDefaults();
+    std::string file;
+    if (parser.isSet(optionsFile)) {
+        file = parser.value(optionsFile).toStdString();
+    } else {
+        const std::filesystem::path local = std::filesystem::path(currentFolder) / "options.lyt";
+        std::error_code error;
+        if (std::filesystem::exists(local, error)) file = local.string();
+    }
+    if (!file.empty()) {
+        if (OpResult read = ReadOptionsFile(file, s.options); !read) return usage("--options: " + read.message);
+        s.optionsFile = file;
+    }
+    s.frames = s.options.frameCount;
+
+    const int kMaxInt = 1 << 30;
+    if (parser.isSet(frames) && !ParseInt(parser.value(frames), 1, kMaxInt, s.frames))
+        return usage("--frames: " + Quote(parser.value(frames)) + " is not a number of 1 or more");
+    if (parser.isSet(columns) && !ParseInt(parser.value(columns), 1, kMaxInt, s.options.columns))
+        return usage("--columns: " + Quote(parser.value(columns)) + " is not a number of 1 or more");
+    if (parser.isSet(tile)) {
+        static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d+)\\s*[xX]\\s*(\\d+)\\s*$"));
+        const QRegularExpressionMatch match = pattern.match(parser.value(tile));
+        int w = 0;
+        int h = 0;
+        if (!match.hasMatch() || !ParseInt(match.captured(1), 1, kMaxSheetSide, w) ||
+            !ParseInt(match.captured(2), 1, kMaxSheetSide, h)) {
+            return usage("--tile: " + Quote(parser.value(tile)) + " is not WIDTHxHEIGHT with both 1 or more");
+        }
+        s.options.tileWidth = w;
+        s.options.tileHeight = h;
+    }
+    if (parser.isSet(gap)) {
+        int g = 0;
+        if (!ParseInt(parser.value(gap), 0, kMaxSheetSide, g))
+            return usage("--gap: " + Quote(parser.value(gap)) + " is not a number of pixels, 0 or more");
+        s.options.gapWidth = s.options.gapHeight = g;
+    }
+    if (parser.isSet(quality) && !ParseInt(parser.value(quality), 0, 100, s.options.jpegQuality))
+        return usage("--quality: " + Quote(parser.value(quality)) + " is not a number from 0 to 100");
+    if (parser.isSet(progressive) && parser.isSet(baseline))
+        return usage("--progressive and --baseline exclude each other");
+    if (parser.isSet(progressive)) s.options.progressive = 1;
+    if (parser.isSet(baseline)) s.options.progressive = 0;
+    if (parser.isSet(noDetails)) s.options.showDetails = 0;
+    if (parser.isSet(noLabels)) s.options.showLabels = 0;
+    if (parser.isSet(noShadow)) s.options.dropShadow = 0;
+    if (parser.isSet(jobs) && !ParseInt(parser.value(jobs), 1, 256, s.jobs))
+        return usage("--jobs: " + Quote(parser.value(jobs)) + " is not a number from 1 to 256");
+
+    // A frame count or layout from the options file that cannot make a sheet
+    // is refused here too, naming where it came from.
+    if (s.frames < 1) {
+        return usage("the options file " + s.optionsFile + " asks for " + std::to_string(s.frames) +
+                     " frames; give --frames");
+    }
+    if (OpResult check = CheckSheetInput({}, s.options); !check) {
+        return usage((s.optionsFile.empty() ? std::string("the settings") : "the options file " + s.optionsFile) +
+                     " cannot make a sheet: " + check.message);
+    }
+    // The options file may hold any quality; the encoder takes 0 to 100.
+    if (s.options.jpegQuality < 0) s.options.jpegQuality = 0;
+    if (s.options.jpegQuality > 100) s.options.jpegQuality = 100;
+
+    s.outputFile = parser.value(output).toStdString();
+    s.outputDir = parser.value(outputDir).toStdString();
+    s.framesDir = parser.value(framesDir).toStdString();
+    if (parser.isSet(output) && s.outputFile.empty()) return usage("--output: the file name is empty");
+    if (parser.isSet(outputDir) && s.outputDir.empty()) return usage("--output-dir: the folder name is empty");
+    if (parser.isSet(framesDir) && s.framesDir.empty()) return usage("--frames-dir: the folder name is empty");
+    if (parser.isSet(output) && parser.isSet(outputDir)) return usage("--output and --output-dir exclude each other");
+    s.overwrite = parser.isSet(overwrite);
+    s.recursive = parser.isSet(recursive);
+    s.quiet = parser.isSet(quiet);
+    s.skipBlank = parser.isSet(skipBlank);
+
+    // Movie names exactly as the bytes were given, also where they are not
+    // valid UTF-8: each positional argument is matched back to its argv entry.
+    const QStringList positional = parser.positionalArguments();
+    size_t next = 1;
+    for (const QString& name : positional) {
+        while (next < args.size() && QString::fromLocal8Bit(args[next].c_str()) != name) ++next;
+        s.inputs.push_back(next < args.size() ? args[next++] : name.toStdString());
+    }
+    if (s.inputs.empty()) return usage("no MOVIE given");
+    return outcome;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// What the command line asks for, checked before any movie is read.
+#include <string>
+#include <vector>
+
+#include "settings/sheet_options.h"
+
+struct CliSettings {
+    // The layout and style after the options file and the flags.
+    SheetOptions options{};
+    // Where `options` came from; empty for the built-in defaults.
+    std::string optionsFile;
+    int frames = 30;
+    // Movies and folders as typed (bytes as given, UTF-8 or not).
+    std::vector<std::string> inputs;
+    bool recursive = false;
+    std::string outputFile;  // -o, one movie only
+    std::string outputDir;   // -O
+    std::string framesDir;   // --frames-dir
+    bool overwrite = false;
+    int jobs = 1;
+    bool quiet = false;
+    bool skipBlank = false;
+};
+
+struct ParseOutcome {
+    enum Kind {
+        Run,    // settings hold the work to do
+        Done,   // --help or --version: print text on stdout, exit 0
+        Usage,  // bad usage: print text on stderr, exit 2
+    };
+    Kind kind = Run;
+    std::string text;
+    CliSettings settings;
+};
+
+// args are the raw argv strings, the program name first. `currentFolder` is
+// where options.lyt is looked for when no --options is given.
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& currentFolder);

@@ -1,0 +1,174 @@
+// reelcap-sheet: contact sheets from the command line, one per movie, made
+// with the same grabbing, composing and JPEG writing as the window.
+#include <QGuiApplication>
+#include <malloc.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/movie_plan.h"
+#include "cli/sheet_job.h"
+#include "sheet/compose_sheet.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int) { g_stop = true; }
+
+// Qt's own notes (no runtime folder, font fallbacks) are not errors of the
+// user's movies; only critical messages reach stderr.
+void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "reelcap-sheet: %s\n", qPrintable(message));
+}
+
+// Error lines and, on a terminal, one live progress line on stderr. Error
+// lines are written whole and the progress line is drawn again under them.
+class Reporter {
+public:
+    explicit Reporter(bool live) : m_live(live) {}
+
+    void Progress(int ordinal, int total, const std::string& movie, int done, int frames) {
+        if (!m_live) return;
+        std::lock_guard lock(m_mutex);
+        const auto now = std::chrono::steady_clock::now();
+        // At most ten redraws a second; the last frame of a movie always shows.
+        if (done != frames && now - m_lastDraw < std::chrono::milliseconds(100)) return;
+        m_lastDraw = now;
+        m_line = "[" + std::to_string(ordinal) + "/" + std::to_string(total) + "] " +
+                 std::filesystem::path(movie).filename().string() + "  " + std::to_string(done) + "/" +
+                 std::to_string(frames) + " frames";
+        std::fprintf(stderr, "\r\033[K%s", m_line.c_str());
+        std::fflush(stderr);
+    }
+
+    void Failure(const std::string& what, const std::string& why) {
+        std::lock_guard lock(m_mutex);
+        if (m_live && !m_line.empty()) std::fputs("\r\033[K", stderr);
+        std::fprintf(stderr, "%s: %s\n", what.c_str(), why.c_str());
+        if (m_live && !m_line.empty()) std::fputs(m_line.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
+    void Finish() {
+        std::lock_guard lock(m_mutex);
+        if (m_live && !m_line.empty()) std::fputs("\r\033[K", stderr);
+        m_line.clear();
+        std::fflush(stderr);
+    }
+
+private:
+    const bool m_live;
+    std::mutex m_mutex;
+    std::string m_line;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+};
+
+std::string CurrentFolder() {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? std::string(".") : folder.string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A tool for terminals and servers needs no screen: draw off-screen unless
+    // the caller chose a platform, also where a display exists (a forwarded
+    // display that is gone would otherwise stop the program).
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Pictures (several MB each) are allocated and freed by the grab threads
+    // all the time; a fixed threshold keeps each in its own mapping, returned
+    // to the system when freed, instead of left behind in per-thread heaps.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    qInstallMessageHandler(QtMessages);
+    // Text drawing needs the font database of a GUI application object.
+    QGuiApplication app(argc, argv);
+
+    const std::vector<std::string> args(argv, argv + argc);
+    const ParseOutcome parsed = ParseCommandLine(args, CurrentFolder());
+    if (parsed.kind == ParseOutcome::Done) {
+        std::fputs(parsed.text.c_str(), stdout);
+        return 0;
+    }
+    if (parsed.kind == ParseOutcome::Usage) {
+        std::fputs(parsed.text.c_str(), stderr);
+        return 2;
+    }
+    const CliSettings& settings = parsed.settings;
+
+    const MoviePlan plan = PlanMovies(settings);
+    if (!plan.usage.empty()) {
+        std::fprintf(stderr, "reelcap-sheet: %s\nTry 'reelcap-sheet --help' for more information.\n",
+                     plan.usage.c_str());
+        return 2;
+    }
+    if (!settings.outputDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(settings.outputDir, error);
+        if (!std::filesystem::is_directory(settings.outputDir, error)) {
+            std::fprintf(stderr, "reelcap-sheet: --output-dir: cannot make the folder \"%s\"\n",
+                         settings.outputDir.c_str());
+            return 2;
+        }
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    Reporter reporter(!settings.quiet && ::isatty(STDERR_FILENO));
+    bool failed = false;
+    for (const auto& [input, why] : plan.failures) {
+        reporter.Failure(input, why);
+        failed = true;
+    }
+
+    // Fonts are looked up once here, not first by several workers at a time.
+    MeasureDetailsText("0", settings.options.labelFont, 0);
+
+    const int total = int(plan.jobs.size());
+    std::atomic<int> nextJob{0};
+    std::atomic<bool> anyFailed{false};
+    auto worker = [&] {
+        while (!g_stop) {
+            const int index = nextJob.fetch_add(1);
+            if (index >= total) return;
+            const MovieJob& job = plan.jobs[size_t(index)];
+            reporter.Progress(index + 1, total, job.movie, 0, settings.frames);
+            const OpResult result = MakeMovieSheet(job, settings, [&](int done, int frames) {
+                reporter.Progress(index + 1, total, job.movie, done, frames);
+                return !g_stop.load();
+            });
+            if (!result) {
+                // An interruption is told once, at the end, not for every movie it cut short.
+                if (!g_stop) reporter.Failure(job.movie, result.message);
+                anyFailed = true;
+            }
+        }
+    };
+    const int workers = std::max(1, std::min(settings.jobs, total));
+    std::vector<std::thread> threads;
+    for (int i = 1; i < workers; ++i) threads.emplace_back(worker);
+    worker();
+    for (std::thread& thread : threads) thread.join();
+    reporter.Finish();
+
+    if (g_stop) {
+        std::fputs("reelcap-sheet: interrupted\n", stderr);
+        return 130;
+    }
+    return failed || anyFailed ? 1 : 0;
+}

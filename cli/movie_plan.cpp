@@ -1,0 +1,98 @@
+#include "cli/movie_plan.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "app/movie_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Movie files of a folder, sorted; false (with `why`) when it cannot be listed.
+bool SearchFolder(const fs::path& folder, bool recursive, std::vector<fs::path>& found, std::string& why) {
+    std::error_code error;
+    const auto options = fs::directory_options::skip_permission_denied;
+    auto consider = [&](const fs::directory_entry& entry) {
+        std::error_code ignored;
+        if (entry.is_regular_file(ignored) && IsMovieFileName(entry.path().filename().string()))
+            found.push_back(entry.path());
+    };
+    if (recursive) {
+        fs::recursive_directory_iterator it(folder, options, error);
+        for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) consider(*it);
+    } else {
+        fs::directory_iterator it(folder, options, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) consider(*it);
+    }
+    if (error) {
+        why = "cannot search the folder: " + error.message();
+        return false;
+    }
+    std::sort(found.begin(), found.end());
+    return true;
+}
+
+// One spelling per file, so that equal outputs and repeated movies are found.
+std::string Key(const fs::path& path) {
+    std::error_code error;
+    fs::path full = fs::weakly_canonical(path, error);
+    if (error) full = fs::absolute(path, error).lexically_normal();
+    return full.string();
+}
+
+}  // namespace
+
+MoviePlan PlanMovies(const CliSettings& settings) {
+    MoviePlan plan;
+    std::vector<fs::path> movies;
+    for (const std::string& input : settings.inputs) {
+        std::error_code error;
+        if (fs::is_directory(input, error)) {
+            std::vector<fs::path> found;
+            std::string why;
+            if (!SearchFolder(input, settings.recursive, found, why)) {
+                plan.failures.emplace_back(input, why);
+            } else if (found.empty()) {
+                plan.failures.emplace_back(input, settings.recursive ? "no movie files in the folder or below it"
+                                                                     : "no movie files in the folder (-r searches "
+                                                                       "its subfolders)");
+            }
+            movies.insert(movies.end(), found.begin(), found.end());
+        } else {
+            movies.emplace_back(input);
+        }
+    }
+
+    std::set<std::string> seenMovies;
+    std::map<std::string, std::string> outputs;  // output key -> movie that writes it
+    for (const fs::path& movie : movies) {
+        if (!seenMovies.insert(Key(movie)).second) continue;
+        MovieJob job;
+        job.movie = movie.string();
+        const std::string name = movie.filename().string();
+        if (!settings.outputFile.empty())
+            job.sheet = settings.outputFile;
+        else if (!settings.outputDir.empty())
+            job.sheet = (fs::path(settings.outputDir) / (name + ".jpg")).string();
+        else
+            job.sheet = job.movie + ".jpg";
+        if (!settings.framesDir.empty()) job.framesFolder = (fs::path(settings.framesDir) / name).string();
+
+        std::error_code error;
+        if (!fs::exists(movie, error)) job.failure = "no such file";
+        for (const std::string* out : {&job.sheet, &job.framesFolder}) {
+            if (out->empty() || !job.failure.empty()) continue;
+            auto [it, added] = outputs.emplace(Key(*out), job.movie);
+            if (!added) job.failure = "writes to \"" + *out + "\" like " + it->second + ", which comes first";
+        }
+        plan.jobs.push_back(std::move(job));
+    }
+    if (!settings.outputFile.empty() && plan.jobs.size() > 1) {
+        plan.usage = "--output names one sheet file, but " + std::to_string(plan.jobs.size()) +
+                     " movies were given; use --output-dir";
+    }
+    return plan;
+}

@@ -1,0 +1,183 @@
+#include "cli/sheet_job.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "app/frame_files.h"
+#include "app/grab_sequence.h"
+#include "app/movie_details.h"
+#include "sheet/compose_sheet.h"
+#include "video/movie_player.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;  // a dangling link is in the way too
+}
+
+std::string ExistsReason(const std::string& path) { return "\"" + path + "\" exists (-y replaces it)"; }
+
+// Files this movie has written so far; removed again unless Keep() is called,
+// so a movie that fails leaves nothing behind.
+class WrittenFiles {
+public:
+    ~WrittenFiles() {
+        if (m_keep) return;
+        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) ::unlink(it->c_str());
+        if (!m_folder.empty()) ::rmdir(m_folder.c_str());  // only when empty
+    }
+    void Add(const std::string& path) { m_files.push_back(path); }
+    void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
+    void Keep() { m_keep = true; }
+
+private:
+    std::vector<std::string> m_files;
+    std::string m_folder;
+    bool m_keep = false;
+};
+
+// A hidden name beside `target` for the finished sheet until it is moved in.
+std::string StagingName(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    const fs::path path(target);
+    const std::string name = "." + path.filename().string() + ".part" + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter.fetch_add(1));
+    return (path.parent_path() / name).string();
+}
+
+// Moves the staged file onto `target`; without `replace` an existing target
+// (even one that appeared meanwhile) is left alone and the move fails.
+OpResult MoveInto(const std::string& staged, const std::string& target, bool replace) {
+    if (replace) {
+        if (std::rename(staged.c_str(), target.c_str()) == 0) return OpResult::Success();
+        return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(errno));
+    }
+    if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return OpResult::Success();
+    if (errno == EEXIST) return OpResult::Failure(ExistsReason(target));
+    if (errno == EINVAL || errno == ENOSYS) {
+        // A file system without the no-replace rename: a hard link never replaces either.
+        if (::link(staged.c_str(), target.c_str()) == 0) {
+            ::unlink(staged.c_str());
+            return OpResult::Success();
+        }
+        if (errno == EEXIST) return OpResult::Failure(ExistsReason(target));
+    }
+    return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(errno));
+}
+
+OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<GrabbedFrame>& frames,
+                     WrittenFiles& written) {
+    std::vector<const CDibImage*> images;
+    std::vector<const char*> labels;
+    for (const GrabbedFrame& frame : frames) {
+        images.push_back(frame.image.get());
+        labels.push_back(frame.label.c_str());
+    }
+    // Checked before anything is written, so a refusal writes nothing.
+    if (!settings.overwrite) {
+        for (const char* label : labels) {
+            const std::string path = FrameFilePath(job.framesFolder, label);
+            if (Exists(path)) return OpResult::Failure(ExistsReason(path));
+        }
+    }
+    std::error_code error;
+    const bool hadFolder = fs::is_directory(job.framesFolder, error);
+    if (!hadFolder) {
+        if (!fs::create_directories(job.framesFolder, error) && error)
+            return OpResult::Failure("cannot make the folder \"" + job.framesFolder + "\": " + error.message());
+        written.SetCreatedFolder(job.framesFolder);
+    }
+    const std::vector<FileFailure> failures =
+        SaveFrameFiles(job.framesFolder, images, labels, settings.options.jpegQuality, settings.options.progressive != 0);
+    // Each file is written whole or not at all: those not listed as failed were written.
+    for (const char* label : labels) {
+        const std::string path = FrameFilePath(job.framesFolder, label);
+        if (std::none_of(failures.begin(), failures.end(), [&](const FileFailure& f) { return f.path == path; }))
+            written.Add(path);
+    }
+    if (!failures.empty()) return OpResult::Failure(failures.front().reason);
+    return OpResult::Success();
+}
+
+}  // namespace
+
+OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
+                        const std::function<bool(int done, int total)>& progress) {
+    if (!job.failure.empty()) return OpResult::Failure(job.failure);
+    // Refused before the movie is read; checked again when the sheet is moved in.
+    if (!settings.overwrite && Exists(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
+    {
+        std::error_code error;
+        const fs::path folder = fs::path(job.sheet).parent_path();
+        if (!folder.empty() && !fs::is_directory(folder, error))
+            return OpResult::Failure("cannot write \"" + job.sheet + "\": no such folder");
+    }
+
+    std::vector<GrabbedFrame> frames;
+    MovieDetails details;
+    bool interrupted = false;
+    {
+        CMoviePlayer player;
+        player.SetSoundEnabled(false);
+        if (player.Open(job.movie) < 0) return OpResult::Failure(player.GetLastErrorText());
+        int32_t width = 0;
+        int32_t height = 0;
+        if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
+            return OpResult::Failure("no picture to grab (the file has no video stream)");
+        if (OpResult memory = CheckGrabMemory(width, height, settings.frames); !memory) return memory;
+        std::error_code error;
+        const uintmax_t size = fs::file_size(job.movie, error);
+        details = MakeMovieDetails(job.movie, error ? 0 : uint64_t(size), width, height, player.GetDuration());
+
+        // Grab All's own sequence: stopped, rewound, then N even steps.
+        player.Stop();
+        player.SetPosition(0.0, true);
+        GrabAllHooks hooks;
+        hooks.take = [&](GrabbedFrame frame) { frames.push_back(std::move(frame)); };
+        hooks.progress = [&](int done, int total) {
+            interrupted = progress && !progress(done, total);
+            return !interrupted;
+        };
+        if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
+        GrabEvenlySpaced(player, settings.frames, hooks);
+    }  // the decoders go before the sheet is drawn
+    if (interrupted) return OpResult::Failure("interrupted");
+    if (frames.empty()) return OpResult::Failure("no frame could be grabbed");
+
+    std::vector<const CDibImage*> images;
+    std::vector<const char*> labels;
+    for (const GrabbedFrame& frame : frames) {
+        images.push_back(frame.image.get());
+        labels.push_back(frame.label.c_str());
+    }
+    // A link in the way is written through, as the window's save does, not replaced.
+    std::string target = job.sheet;
+    if (std::error_code error; settings.overwrite && fs::is_symlink(target, error)) {
+        const fs::path real = fs::weakly_canonical(target, error);
+        if (!error) target = real.string();
+    }
+    WrittenFiles written;
+    const std::string staged = StagingName(target);
+    written.Add(staged);
+    if (OpResult saved = ComposeSheet(images, labels, settings.options, details, staged); !saved) return saved;
+    if (!job.framesFolder.empty()) {
+        if (OpResult wrote = WriteFrames(job, settings, frames, written); !wrote) return wrote;
+    }
+    if (OpResult moved = MoveInto(staged, target, settings.overwrite); !moved) return moved;
+    written.Keep();
+    return OpResult::Success();
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The font a LOGFONTA record stands for, exactly as text is drawn on images
+// with it, so what a dialog shows in a font matches the drawn result.
+#include <QFont>
+
+#include "image/gdi_types.h"
+
+QFont FontFromLogFont(const LOGFONTA& font);

@@ -1,0 +1,253 @@
+// reelcap-sheet run as a program on the generated clips: sizes, options,
+// failures that stay with their movie, names, and --skip-blank.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "app/grab_sequence.h"
+#include "video/movie_player.h"
+#include "image/dib_image.h"
+#include "settings/sheet_options.h"
+#include "sheet/sheet_layout.h"
+#include "support/test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    std::string err;
+};
+
+// Runs the tool with no display and no platform chosen, as on a server.
+Outcome Sheet(const std::vector<std::string>& args, const fs::path& folder = fs::current_path()) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QString::fromStdString(folder.string()));
+    QStringList list;
+    for (const std::string& arg : args) list << QString::fromStdString(arg);
+    process.start(REELCAP_SHEET_PROGRAM, list);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardError().toStdString()};
+}
+
+std::string Clip(const std::string& name) { return (TestDataDir() / name).string(); }
+
+std::string CopyClip(const std::string& name, const fs::path& to) {
+    fs::create_directories(to.parent_path());
+    fs::copy_file(Clip(name), to);
+    return to.string();
+}
+
+FrameSize SizeOf(const std::string& jpeg) {
+    CDibImage image;
+    EXPECT_TRUE(image.LoadJpeg(jpeg)) << jpeg;
+    return {image.Width(), image.Height()};
+}
+
+// The sheet size the layout gives for n frames of w x h, details block off.
+FrameSize LayoutSize(const SheetOptions& options, int n, int w, int h) {
+    SheetLayout layout;
+    EXPECT_TRUE(ComputeSheetLayout(std::vector<FrameSize>(size_t(n), FrameSize{w, h}), options, nullptr, layout));
+    return {layout.sheetWidth, layout.sheetHeight};
+}
+
+std::set<std::string> Names(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
+
+}  // namespace
+
+TEST(CliTest, SheetSizeFollowsOptionsFileThenFlags) {
+    ScratchDir dir;
+    const std::string movie = CopyClip("noaudio.mp4", dir.path() / "m.mp4");  // 320 x 240
+    SheetOptions options{};
+    options.SetDefaults();
+    options.showDetails = 0;
+
+    Outcome run = Sheet({"-n", "7", "--no-details", movie});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;  // stderr is no terminal: silent
+    FrameSize got = SizeOf(movie + ".jpg");
+    FrameSize want = LayoutSize(options, 7, 320, 240);
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+
+    // An options file in the current folder is used and never written.
+    options.columns = 3;
+    options.tileWidth = 100;
+    options.tileHeight = 60;
+    options.gapWidth = options.gapHeight = 4;
+    options.frameCount = 5;
+    {
+        std::ofstream file(dir / "options.lyt", std::ios::binary);
+        file.write(reinterpret_cast<const char*>(&options), sizeof options);
+    }
+    const auto written = fs::last_write_time(dir / "options.lyt");
+    run = Sheet({"-y", "m.mp4"}, dir.path());
+    ASSERT_EQ(run.code, 0) << run.err;
+    got = SizeOf(movie + ".jpg");
+    want = LayoutSize(options, 5, 320, 240);
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+    EXPECT_EQ(fs::last_write_time(dir / "options.lyt"), written);
+    EXPECT_EQ(fs::file_size(dir / "options.lyt"), kSheetOptionsFileSize);
+
+    // --options from elsewhere, each flag over it.
+    fs::rename(dir / "options.lyt", dir / "mine.lyt");
+    run = Sheet({"-y", "--options", dir / "mine.lyt", "-c", "2", "--tile", "50x50", "--gap", "0", "-n", "3", movie});
+    ASSERT_EQ(run.code, 0) << run.err;
+    options.columns = 2;
+    options.tileWidth = options.tileHeight = 50;
+    options.gapWidth = options.gapHeight = 0;
+    got = SizeOf(movie + ".jpg");
+    want = LayoutSize(options, 3, 320, 240);
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+    EXPECT_FALSE(fs::exists(dir / "options.lyt"));  // nothing creates it either
+}
+
+TEST(CliTest, BadValuesStopBeforeAnyMovieIsRead) {
+    ScratchDir dir;
+    const std::string movie = CopyClip("noaudio.mp4", dir.path() / "m.mp4");
+    const std::string second = CopyClip("noaudio.mp4", dir.path() / "n.mp4");
+    // Arguments, and the flag the message must name.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"-c", "0"}, "--columns"},       {{"--columns", "abc"}, "--columns"}, {{"--tile", "0x10"}, "--tile"},
+        {{"--tile", "10"}, "--tile"},     {{"-n", "0"}, "--frames"},           {{"--frames", "abc"}, "--frames"},
+        {{"-q", "101"}, "--quality"},     {{"--quality", "-1"}, "--quality"},  {{"--gap", "-3"}, "--gap"},
+        {{"-j", "0"}, "--jobs"},          {{"--bogus"}, "bogus"},              {{"--options", dir / "no.lyt"}, "--options"},
+        {{"-o", dir / "x.jpg", second}, "--output"},
+    };
+    for (auto [args, flag] : bad) {
+        args.push_back(movie);
+        const Outcome run = Sheet(args);
+        EXPECT_EQ(run.code, 2) << flag;
+        EXPECT_NE(run.err.find(flag), std::string::npos) << flag << ": " << run.err;
+    }
+    EXPECT_EQ(Sheet({}).code, 2);
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"m.mp4", "n.mp4"}));
+}
+
+TEST(CliTest, FailedMoviesReportOneLineEachAndLeaveNothing) {
+    ScratchDir dir;
+    const std::string good1 = CopyClip("h264_aac.mp4", dir.path() / "good1.mp4");
+    const std::string good2 = CopyClip("mpeg2.mpg", dir.path() / "good2.mpg");
+    const std::string audio = CopyClip("audioonly.m4a", dir.path() / "sound.mp4");
+    const std::string junk = (dir.path() / "junk.avi").string();
+    const std::string empty = (dir.path() / "empty.MKV").string();  // extensions in any case
+    {
+        std::ofstream out(junk, std::ios::binary);
+        std::mt19937 random(7);
+        for (int i = 0; i < 100000; ++i) out.put(char(random()));
+        std::ofstream touch(empty);
+        std::ofstream notes(dir / "notes.txt");  // no movie extension: not searched
+    }
+    const Outcome run = Sheet({"-j", "2", "-n", "4", "--frames-dir", dir / "frames", dir.path().string(),
+                           dir / "missing.mp4"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(Lines(run.err), 4) << run.err;
+    for (const std::string& bad : {audio, junk, empty, (dir.path() / "missing.mp4").string()}) {
+        EXPECT_NE(run.err.find(bad + ": "), std::string::npos) << bad << " in " << run.err;
+        EXPECT_FALSE(fs::exists(bad + ".jpg"));
+    }
+    EXPECT_TRUE(fs::exists(good1 + ".jpg"));
+    EXPECT_TRUE(fs::exists(good2 + ".jpg"));
+    // Only the good movies' outputs: no partial sheets, frames or hidden files.
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"good1.mp4", "good1.mp4.jpg", "good2.mpg", "good2.mpg.jpg",
+                                                        "sound.mp4", "junk.avi", "empty.MKV", "notes.txt", "frames"}));
+    EXPECT_EQ(Names(dir.path() / "frames"), (std::set<std::string>{"good1.mp4", "good2.mpg"}));
+}
+
+TEST(CliTest, ExistingOutputNeedsOverwriteAndFrameFilesAreNamedByLabel) {
+    ScratchDir dir;
+    const std::string movie = CopyClip("long100.mp4", dir.path() / "long.mp4");
+    const std::string sheet = (dir.path() / "out" / "long.mp4.jpg").string();
+    ASSERT_EQ(Sheet({"-n", "4", "-O", dir / "out", "--frames-dir", dir / "f", movie}).code, 0);
+    // 100 s in 5 steps: Save Multiple's names of the labels.
+    EXPECT_EQ(Names(dir.path() / "f" / "long.mp4"),
+              (std::set<std::string>{"00-00-20.jpg", "00-00-40.jpg", "00-01-00.jpg", "00-01-20.jpg"}));
+
+    const auto before = fs::last_write_time(sheet);
+    Outcome run = Sheet({"-n", "4", "-O", dir / "out", movie});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("exists"), std::string::npos) << run.err;
+    EXPECT_EQ(fs::last_write_time(sheet), before);
+    // A frame file in the way refuses the movie as a whole: no sheet either.
+    run = Sheet({"-n", "4", "-o", dir / "other.jpg", "--frames-dir", dir / "f", movie});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("exists"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "other.jpg"));
+
+    run = Sheet({"-y", "-n", "2", "--no-labels", "-O", dir / "out", movie});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_LT(SizeOf(sheet).width, 400);  // two tiles now
+}
+
+TEST(CliTest, Utf8NamesAndRecursiveSearch) {
+    ScratchDir dir;
+    const std::string name = "Кино 電影 ταινία.mp4";
+    CopyClip("noaudio.mp4", dir.path() / "sub" / name);
+    Outcome run = Sheet({"-n", "2", "-O", dir / "out", dir.path().string()});
+    EXPECT_EQ(run.code, 1);  // the movie sits one level down
+    EXPECT_NE(run.err.find("no movie files"), std::string::npos) << run.err;
+    run = Sheet({"-r", "-n", "2", "-O", dir / "out", dir.path().string()});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(fs::exists(dir.path() / "out" / (name + ".jpg")));
+}
+
+TEST(CliTest, SkipBlankTakesTheFirstLaterPictureWithinAQuarterStep) {
+    ScratchDir dir;
+    const std::string movie = Clip("blank_gaps.mp4");  // 9.6 s, frames at 2.4, 4.8 and 7.2 s
+    ASSERT_EQ(Sheet({"-n", "3", "-o", dir / "plain.jpg", "--frames-dir", dir / "plain", movie}).code, 0);
+    EXPECT_EQ(Names(dir.path() / "plain" / "blank_gaps.mp4"),
+              (std::set<std::string>{"00-00-02.jpg", "00-00-04.jpg", "00-00-07.jpg"}));
+
+    const Outcome run = Sheet({"--skip-blank", "-n", "3", "-o", dir / "skip.jpg", "--frames-dir", dir / "skip", movie});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const fs::path frames = dir.path() / "skip" / "blank_gaps.mp4";
+    // Black from 4.6 to 5.16 s: the picture at 5.2 s, labelled with its time.
+    // Black from 6.92 to 8.0 s is longer than a quarter step: the black one stays.
+    EXPECT_EQ(Names(frames), (std::set<std::string>{"00-00-02.jpg", "00-00-05.jpg", "00-00-07.jpg"}));
+    CDibImage picture;
+    ASSERT_TRUE(picture.LoadJpeg((frames / "00-00-05.jpg").string()));
+    EXPECT_FALSE(IsNearlyUniform(picture));
+    ASSERT_TRUE(picture.LoadJpeg((frames / "00-00-07.jpg").string()));
+    EXPECT_TRUE(IsNearlyUniform(picture));
+    ASSERT_TRUE(picture.LoadJpeg((dir.path() / "plain" / "blank_gaps.mp4" / "00-00-04.jpg").string()));
+    EXPECT_TRUE(IsNearlyUniform(picture));
+}
+
+// The shared Grab All sequence with the blank test on: every step still
+// starts from its own target, whatever pictures were tried after the last one.
+TEST(CliTest, SkipBlankKeepsTheStepsOfGrabAll) {
+    CMoviePlayer player;
+    player.SetSoundEnabled(false);
+    ASSERT_EQ(player.Open(Clip("blank_gaps.mp4")), 0) << player.GetLastErrorText();
+    player.Stop();
+    player.SetPosition(0.0, true);
+    std::vector<double> positions;
+    std::vector<std::string> labels;
+    GrabAllHooks hooks;
+    hooks.afterSeek = [&](double position) { positions.push_back(position); };
+    hooks.take = [&](GrabbedFrame frame) { labels.push_back(frame.label); };
+    hooks.rejects = IsNearlyUniform;
+    // 2.4 s apart; 4.8 s is black up to 5.16 s, the picture of 5.2 s replaces it.
+    ASSERT_EQ(GrabEvenlySpaced(player, 3, hooks), 3);
+    ASSERT_EQ(positions.size(), 3u);
+    for (size_t k = 0; k < positions.size(); ++k) EXPECT_NEAR(positions[k], 2.4 * double(k + 1), 1e-6) << k;
+    EXPECT_EQ(labels, (std::vector<std::string>{"00:00:02", "00:00:05", "00:00:07"}));
+}

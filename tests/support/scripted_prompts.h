@@ -1,0 +1,62 @@
+#pragma once
+// Answers the program's dialogs from a script, so commands run headless, and
+// records every message shown.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "widgets/prompts.h"
+
+class ScriptedPrompts : public Prompts {
+public:
+    ScriptedPrompts() { Install(this); }
+    ~ScriptedPrompts() override { Install(nullptr); }
+
+    struct Shown {
+        std::string text;
+        std::string caption;
+    };
+    std::vector<Shown> messages;
+    // Answers in order; an empty queue answers as a cancel would.
+    std::deque<int> messageAnswers;
+    std::deque<std::string> texts;    // AskText: std::string("\x18") cancels
+    std::deque<std::string> paths;    // OpenFileName, SaveFileName, ChooseFolder
+    std::vector<std::string> prompts;  // AskText prompts seen
+    int dialogsRun = 0;
+
+    int Message(QWidget*, const std::string& text, const std::string& caption, Buttons buttons,
+                Icon) override {
+        messages.push_back({text, caption});
+        if (messageAnswers.empty()) return buttons == Buttons::Ok ? kOk : kCancel;
+        const int answer = messageAnswers.front();
+        messageAnswers.pop_front();
+        return answer;
+    }
+    std::string OpenFileName(QWidget*, const std::vector<FileFilter>&) override { return NextPath(); }
+    std::string SaveFileName(QWidget*, const std::vector<FileFilter>&, const std::string&) override {
+        return NextPath();
+    }
+    std::string ChooseFolder(QWidget*, const std::string&) override { return NextPath(); }
+    bool AskText(QWidget*, const std::string& prompt, std::string& text) override {
+        prompts.push_back(prompt + "|" + text);
+        if (texts.empty() || texts.front() == "\x18") {
+            if (!texts.empty()) texts.pop_front();
+            return false;
+        }
+        text = texts.front();
+        texts.pop_front();
+        return true;
+    }
+    int RunDialog(QDialog&) override {
+        ++dialogsRun;
+        return 1;
+    }
+
+private:
+    std::string NextPath() {
+        if (paths.empty()) return {};
+        std::string path = paths.front();
+        paths.pop_front();
+        return path;
+    }
+};
