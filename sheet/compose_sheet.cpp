@@ -106,7 +106,7 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
     }
     sheet.Fill(nullptr, options.backColor);
     if (options.dropShadow) DrawShadows(sheet, layout, options);
-    DrawTiles(sheet, frames, layout.tiles, options.columns);
+    if (OpResult drawn = DrawTiles(sheet, frames, layout.tiles, options.columns); !drawn) return drawn;
     if (layout.hasDetails) {
         sheet.SetTextFont(options.detailsFont, options.detailsColor);
         RECT rect = layout.detailsRect;

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 #include <system_error>
 #include <thread>
 
 namespace {
+
+constexpr const char* kOutOfMemory = "Not enough memory to scale the frames into their tiles.";
 
 // Below this many source pixels the threads cost more than they save.
 constexpr size_t kParallelPixels = 4u * 1920u * 1080u;
@@ -31,7 +34,7 @@ bool RowsAreDisjoint(const std::vector<RECT>& tiles, size_t count, size_t column
 
 }  // namespace
 
-void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
+OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
                const std::vector<RECT>& tiles, int columns) {
     const size_t count = std::min(frames.size(), tiles.size());
     size_t sourcePixels = 0;
@@ -43,8 +46,12 @@ void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
     const size_t rows = perRow == 0 ? 0 : (count + perRow - 1) / perRow;
     if (cores == 1 || rows < 2 || sourcePixels < kParallelPixels ||
         !RowsAreDisjoint(tiles, count, perRow)) {
-        for (size_t k = 0; k < count; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
-        return;
+        try {
+            for (size_t k = 0; k < count; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+        } catch (const std::bad_alloc&) {
+            return OpResult::Failure(kOutOfMemory);
+        }
+        return OpResult::Success();
     }
 
     // Pending text of the sheet and of the frames goes into their buffers here,
@@ -54,11 +61,19 @@ void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
 
     // One grid row at a time per worker, left to right within the row (tiles
     // of one row may touch when there is no gap between the columns).
+    // An exception leaving a thread would end the program: running out of
+    // memory in any of them becomes this call's failure instead.
     std::atomic<size_t> next{0};
+    std::atomic<bool> outOfMemory{false};
     auto drawRows = [&] {
-        for (size_t row = next++; row < rows; row = next++) {
-            const size_t end = std::min(count, (row + 1) * perRow);
-            for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+        try {
+            for (size_t row = next++; row < rows; row = next++) {
+                const size_t end = std::min(count, (row + 1) * perRow);
+                for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            next = rows;  // the others stop after their current row
         }
     };
     std::vector<std::jthread> threads;
@@ -68,4 +83,6 @@ void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
         // No more threads to be had: this thread draws what is left.
     }
     drawRows();
+    threads.clear();  // joins
+    return outOfMemory ? OpResult::Failure(kOutOfMemory) : OpResult::Success();
 }

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "image/dib_image.h"
+#include "image/op_result.h"
 
 // tiles[k] receives frames[k]; frames fill the grid row by row, `columns` to a
-// row. Every tile must lie inside the sheet.
-void DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
+// row. Every tile must lie inside the sheet. Fails when memory runs out on any
+// of the threads (the sheet is then incomplete).
+OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
                const std::vector<RECT>& tiles, int columns);

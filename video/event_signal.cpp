@@ -1,10 +1,14 @@
 #include "video/event_signal.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-EventSignal::EventSignal() { m_fd = eventfd(0, EFD_SEMAPHORE | EFD_NONBLOCK | EFD_CLOEXEC); }
+EventSignal::EventSignal() {
+    m_fd = eventfd(0, EFD_SEMAPHORE | EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_fd < 0) m_createError = errno != 0 ? errno : EMFILE;
+}
 
 EventSignal::~EventSignal() {
     if (m_fd >= 0) close(m_fd);

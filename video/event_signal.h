@@ -12,7 +12,9 @@ public:
     EventSignal(const EventSignal&) = delete;
     EventSignal& operator=(const EventSignal&) = delete;
 
+    // -1 when the descriptor could not be made; CreateError says why (errno).
     int Handle() const { return m_fd; }
+    int CreateError() const { return m_createError; }
     void Post(long code);
     // One event without waiting; 0 when none is queued.
     long Take();
@@ -20,6 +22,7 @@ public:
 
 private:
     int m_fd = -1;
+    int m_createError = 0;
     std::mutex m_mutex;
     std::deque<long> m_codes;
 };

@@ -1,16 +1,20 @@
 #include "video/exact_seeker.h"
 
 #include <cmath>
+#include <thread>
 
 namespace {
 // Without an index covering the target, decoding forward is preferred over a
 // seek only for short distances.
 constexpr double kForwardWithoutIndex = 3.0;
+// A source that says "try again" is retried this often, 10 ms apart, before
+// the read counts as failed.
+constexpr int kReadRetries = 300;
 }  // namespace
 
 int ExactSeeker::Open(const std::string& path, std::string& message, int threads) {
     Close();
-    int rc = OpenMediaSource(path, m_fmt, m_info, message);
+    int rc = OpenMediaSource(path, m_fmt, m_info, message, m_interrupt);
     if (rc < 0) return rc;
     if (m_info.videoStream < 0) return 0;  // sound only: nothing to grab
     // Only pictures are read here; the demuxer skips sound packets early.
@@ -89,6 +93,8 @@ bool ExactSeeker::SeekBefore(int64_t target) {
     m_lastFrameTs = AV_NOPTS_VALUE;
     m_sawKey = false;
     m_framesWithoutKey = 0;
+    m_window.Reset(AV_NOPTS_VALUE);
+    if (rc < 0) m_decoderPrimed = false;
     return rc >= 0;
 }
 
@@ -125,11 +131,9 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
         m_aheadPts = AV_NOPTS_VALUE;
     }
     if (m_ahead) return;
-    // Frames more than this before the target are never the answer when a
-    // later one is, so the decoder may drop those that nothing refers to.
-    const int64_t margin =
-        std::max<int64_t>(1, int64_t(std::ceil(2.5 * m_info.frameDuration / av_q2d(m_stream->time_base))));
+    m_window.MoveTo(target);
     FramePtr frame = MakeFrame();
+    int retries = 0;
     while (!m_ahead) {
         int rc = avcodec_receive_frame(m_decoder.get(), frame.get());
         if (rc == 0) {
@@ -143,25 +147,37 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
         }
         if (rc != AVERROR(EAGAIN)) return;
         if (m_inputEnded) return;
-        if (m_cancel && m_cancel->load()) {
+        if (Cancelled()) {
             m_decoderPrimed = false;  // the next call starts with a seek
             return;
         }
         // Feed one more packet of the video stream.
         for (;;) {
             rc = av_read_frame(m_fmt.get(), m_packet.get());
+            if (rc == AVERROR(EAGAIN) && ++retries <= kReadRetries && !Cancelled()) {
+                ClearTryAgain(m_fmt.get());
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            if (rc == AVERROR_EXIT || (rc < 0 && m_interrupt.Interrupted())) {
+                // Broken off, not ended: nothing is known about the rest.
+                m_decoderPrimed = false;
+                return;
+            }
             if (rc < 0) {
                 m_inputEnded = true;
                 avcodec_send_packet(m_decoder.get(), nullptr);
                 break;
             }
+            retries = 0;
+            if (m_progress) ++*m_progress;
             if (m_packet->stream_index != m_info.videoStream) {
                 av_packet_unref(m_packet.get());
                 continue;
             }
             const int64_t pts = m_packet->pts;
-            const bool early = pts != AV_NOPTS_VALUE && pts + margin < target;
-            m_decoder->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            m_decoder->skip_frame = m_window.Superseded(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            m_window.Sent(pts);
             rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
             av_packet_unref(m_packet.get());
             if (rc == AVERROR(EAGAIN)) continue;  // cannot happen after EAGAIN from receive
@@ -175,15 +191,17 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
     if (!(seconds >= 0.0)) seconds = 0.0;
     const int64_t target = ToStreamTs(seconds);
     if (ShouldSeek(target)) {
-        SeekBefore(target);
+        // A seek that cannot be done is reported, never answered with a picture
+        // from wherever the demuxer happens to be.
+        if (!SeekBefore(target)) return nullptr;
         DecodeUpTo(target);
         // The demuxer may land after the target (no index, damaged file) or
         // past the end of a cut file: step back further until a frame at or
         // before the target comes first.
         double back = 1.0;
-        while (m_current == nullptr && back < 1e6 && !(m_cancel && m_cancel->load())) {
+        while (m_current == nullptr && m_decoderPrimed && back < 1e6 && !Cancelled()) {
             const int64_t earlier = target - int64_t(back / av_q2d(m_stream->time_base));
-            SeekBefore(earlier);
+            if (!SeekBefore(earlier)) return nullptr;
             DecodeUpTo(target);
             if (ToSeconds(earlier) < -1.0) break;
             back *= 4.0;
@@ -191,7 +209,9 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
     } else {
         DecodeUpTo(target);
     }
-    if (m_cancel && m_cancel->load()) return nullptr;
+    if (Cancelled()) return nullptr;
+    // A read broken off midway leaves no trustworthy answer.
+    if (!m_decoderPrimed) return nullptr;
     // Before the first frame the first frame shows.
     if (!m_current && m_ahead) {
         m_current = std::move(m_ahead);

@@ -11,6 +11,7 @@
 #include "video/ff_handles.h"
 #include "video/frame_converter.h"
 #include "video/media_source.h"
+#include "video/target_window.h"
 
 class ExactSeeker {
 public:
@@ -30,8 +31,15 @@ public:
     int64_t AnswerUntil() const { return m_ahead ? m_aheadPts : (m_inputEnded ? INT64_MAX : m_currentPts + 1); }
     // Stream time a FrameAt(seconds) looks for.
     int64_t TargetOf(double seconds) const { return m_stream ? ToStreamTs(seconds < 0 ? 0.0 : seconds) : 0; }
-    // While *flag is true, FrameAt gives up early and answers null.
-    void SetCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
+    // While *flag is true, Open and FrameAt give up early (a read or seek in
+    // progress is broken off) and answer a failure.
+    void SetCancelFlag(const std::atomic<bool>* flag) {
+        m_cancel = flag;
+        m_interrupt.Follow(flag);
+    }
+    // Counted up for every packet read, so a waiting thread can tell a slow
+    // decode from a stalled read; null for none.
+    void SetProgressCounter(std::atomic<uint64_t>* counter) { m_progress = counter; }
 
     // How many decoded frames and seeks the calls so far cost (for tests).
     int DecodedFrames() const { return m_decodedFrames; }
@@ -41,11 +49,14 @@ private:
     int64_t ToStreamTs(double seconds) const;
     double ToSeconds(int64_t ts) const;
     bool ShouldSeek(int64_t target) const;
+    // False when no way of seeking worked; the decoder then holds nothing.
     bool SeekBefore(int64_t target);
+    bool Cancelled() const { return m_cancel && m_cancel->load(); }
     // Decodes until a frame later than target is seen or the stream ends.
     void DecodeUpTo(int64_t target);
     void TakeFrame(FramePtr frame, int64_t target);
 
+    ReadInterrupt m_interrupt;  // outlives m_fmt
     FormatContextPtr m_fmt;
     CodecContextPtr m_decoder;
     MediaInfo m_info;
@@ -67,7 +78,9 @@ private:
     int m_framesWithoutKey = 0;
     VideoImagePtr m_lastImage;
     int64_t m_lastImagePts = AV_NOPTS_VALUE;
+    TargetWindow m_window;  // which packets before the target need no picture
     const std::atomic<bool>* m_cancel = nullptr;
+    std::atomic<uint64_t>* m_progress = nullptr;
     int m_decodedFrames = 0;
     int m_seeks = 0;
 };

@@ -11,8 +11,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+// Also frees a reader handed in from outside (media_source.cpp).
 struct FormatContextDeleter {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+    void operator()(AVFormatContext* c) const;
 };
 struct CodecContextDeleter {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }

@@ -2,27 +2,59 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+
+#include <system_error>
 
 #include "video/exact_seeker.h"
 
 namespace {
 // Two times this close are the same request (they differ only by rounding).
 constexpr double kSameTime = 1e-6;
+// Requests this far apart mean Grab All is over: the workers let go.
+constexpr auto kIdle = std::chrono::seconds(1);
+// A wait for a worker gives up when no worker read anything for this long.
+constexpr auto kStalled = std::chrono::seconds(2);
 }  // namespace
 
 GrabPrefetcher::GrabPrefetcher(std::string path, int workers) : m_path(std::move(path)) {
-    for (int i = 0; i < workers; ++i) m_threads.emplace_back(&GrabPrefetcher::WorkerLoop, this);
+    try {
+        for (int i = 0; i < workers; ++i) {
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_live;
+            }
+            try {
+                m_threads.emplace_back(&GrabPrefetcher::WorkerLoop, this);
+            } catch (...) {
+                std::lock_guard lock(m_mutex);
+                --m_live;
+                throw;
+            }
+        }
+    } catch (const std::system_error&) {
+        // Fewer workers, or none: every Take then answers null and the caller
+        // decodes for itself.
+    }
 }
 
 GrabPrefetcher::~GrabPrefetcher() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-        for (auto& job : m_jobs) job->cancel = true;
-        m_jobs.clear();
-        m_changed.notify_all();
-    }
+    RequestStop();
     for (auto& t : m_threads) t.join();
+}
+
+void GrabPrefetcher::RequestStop() {
+    std::lock_guard lock(m_mutex);
+    m_quit = true;
+    // A worker's reads answer to its job's cancel flag.
+    for (auto& job : m_jobs) job->cancel = true;
+    m_jobs.clear();
+    m_changed.notify_all();
+}
+
+bool GrabPrefetcher::WaitStopped(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, limit, [&] { return m_live == 0; });
 }
 
 void GrabPrefetcher::DropLocked(const std::shared_ptr<Job>& job) {
@@ -48,11 +80,28 @@ VideoImagePtr GrabPrefetcher::Take(double seconds, int64_t target) {
             ++it;
         }
     }
-    m_changed.wait(lock, [&] { return match->done || m_quit; });
+    // Waiting is no idleness: the workers keep what they have meanwhile.
+    ++m_waiting;
+    uint64_t seen = m_progress.load();
+    auto moved = std::chrono::steady_clock::now();
+    while (!match->done && !m_quit) {
+        m_changed.wait_for(lock, std::chrono::milliseconds(50));
+        const auto now = std::chrono::steady_clock::now();
+        if (m_progress.load() != seen) {
+            seen = m_progress.load();
+            moved = now;
+        } else if (now - moved > kStalled) {
+            // A worker is stuck in a read: its job is broken off and the caller
+            // decodes for itself rather than freeze.
+            break;
+        }
+    }
+    --m_waiting;
+    m_lastRequest = std::chrono::steady_clock::now();
     DropLocked(match);
     // The worker decoded for its own rounding of the time; the picture is the
     // answer when the asked time falls in the same frame interval.
-    if (!match->image) return nullptr;
+    if (!match->done || !match->image) return nullptr;
     if (target < match->from || target >= match->until) return nullptr;
     ++m_hits;
     return match->image;
@@ -60,6 +109,7 @@ VideoImagePtr GrabPrefetcher::Take(double seconds, int64_t target) {
 
 void GrabPrefetcher::Predict(const std::vector<double>& times) {
     std::lock_guard lock(m_mutex);
+    m_lastRequest = std::chrono::steady_clock::now();
     for (auto it = m_jobs.begin(); it != m_jobs.end();) {
         const bool wanted = std::any_of(times.begin(), times.end(),
                                         [&](double t) { return std::fabs(t - (*it)->time) < kSameTime; });
@@ -92,40 +142,72 @@ void GrabPrefetcher::CancelAllLocked() {
 }
 
 void GrabPrefetcher::WorkerLoop() {
-    ExactSeeker seeker;
-    bool opened = false;
-    bool broken = false;
+    bool outOfMemory = false;
+    try {
+        Work();
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    std::lock_guard lock(m_mutex);
+    if (outOfMemory) {
+        // This worker stops; Take no longer waits for the job it had.
+        for (auto& job : m_jobs)
+            if (job->started && !job->done) {
+                job->cancel = true;
+                job->done = true;
+            }
+    }
+    --m_live;
+    m_changed.notify_all();
+}
+
+std::shared_ptr<GrabPrefetcher::Job> GrabPrefetcher::NextJob(ExactSeeker& seeker) {
+    std::unique_lock lock(m_mutex);
     for (;;) {
-        std::shared_ptr<Job> job;
-        {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] {
-                if (m_quit) return true;
-                return std::any_of(m_jobs.begin(), m_jobs.end(), [](const auto& j) { return !j->started; });
-            });
-            if (m_quit) return;
-            for (auto& j : m_jobs)
-                if (!j->started) {
-                    job = j;
-                    break;
-                }
-            job->started = true;
+        if (m_quit) return nullptr;
+        for (auto& j : m_jobs)
+            if (!j->started) {
+                j->started = true;
+                return j;
+            }
+        m_changed.wait_for(lock, kIdle / 4);
+        if (m_quit || m_waiting > 0 || std::chrono::steady_clock::now() - m_lastRequest < kIdle) continue;
+        // Grab All is over (or paused in a dialog): nothing is kept meanwhile.
+        for (auto& job : m_jobs) job->cancel = true;
+        m_jobs.clear();
+        if (seeker.IsOpen()) {
+            lock.unlock();
+            seeker.Close();
+            --m_openWorkers;
+            lock.lock();
         }
-        if (!opened && !broken) {
+    }
+}
+
+void GrabPrefetcher::Work() {
+    ExactSeeker seeker;
+    seeker.SetProgressCounter(&m_progress);
+    bool broken = false;
+    while (std::shared_ptr<Job> job = NextJob(seeker)) {
+        // The job's cancel flag breaks off reads and seeks, including the open.
+        seeker.SetCancelFlag(&job->cancel);
+        if (!seeker.IsOpen() && !broken && !job->cancel) {
             std::string message;
             // One decoding thread each: the workers themselves are the parallelism.
-            broken = seeker.Open(m_path, message, 1) < 0;
-            opened = !broken;
+            seeker.Open(m_path, message, 1);
+            if (seeker.IsOpen())
+                ++m_openWorkers;
+            else
+                broken = !job->cancel;  // a cancelled open is tried again
         }
         VideoImagePtr image;
         int64_t from = 0, until = 0;
-        if (opened && !job->cancel) {
-            seeker.SetCancelFlag(&job->cancel);
+        if (seeker.IsOpen() && !job->cancel) {
             image = seeker.FrameAt(job->time);
-            seeker.SetCancelFlag(nullptr);
             from = seeker.AnswerFrom();
             until = seeker.AnswerUntil();
         }
+        seeker.SetCancelFlag(nullptr);
         std::lock_guard lock(m_mutex);
         job->image = job->cancel ? nullptr : image;
         job->from = from;
@@ -133,4 +215,5 @@ void GrabPrefetcher::WorkerLoop() {
         job->done = true;
         m_changed.notify_all();
     }
+    if (seeker.IsOpen()) --m_openWorkers;
 }

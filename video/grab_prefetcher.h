@@ -3,8 +3,11 @@
 // that pattern shows, the next targets are decoded ahead on worker threads,
 // each with its own demuxer and a single-threaded decoder: separate groups of
 // pictures decode in parallel, which uses the cores better than frame threads
-// within one group. A prediction that does not come true is cancelled.
+// within one group. A prediction that does not come true is cancelled, and
+// after a second without requests the workers give back their demuxers,
+// decoders and pictures.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -26,14 +29,21 @@ public:
 
     // The exact picture at `seconds` (stream time `target`) when a prediction
     // covers that time, waiting for it to finish; null otherwise. Predictions
-    // for earlier times are dropped.
+    // for earlier times are dropped. The wait ends, with null, when the
+    // workers read nothing for a while (a stalled disk or share).
     VideoImagePtr Take(double seconds, int64_t target);
     // Starts decoding these times ahead (earlier predictions not among them
     // are dropped).
     void Predict(const std::vector<double>& times);
     void CancelAll();
+    // Tells the workers to stop and breaks off their reads, without waiting.
+    void RequestStop();
+    // Waits up to `limit` for every worker to have stopped after RequestStop.
+    bool WaitStopped(std::chrono::milliseconds limit);
 
     int Hits() const { return m_hits; }
+    // Workers holding an open movie (for tests).
+    int OpenWorkers() const { return m_openWorkers.load(); }
 
 private:
     struct Job {
@@ -45,6 +55,10 @@ private:
         int64_t from = 0, until = 0;
     };
     void WorkerLoop();
+    void Work();
+    // Takes the next job to start, waiting; null when quitting. Drops cached
+    // pictures and closes `seeker` after a second without requests.
+    std::shared_ptr<Job> NextJob(ExactSeeker& seeker);
     void DropLocked(const std::shared_ptr<Job>& job);
     void CancelAllLocked();
 
@@ -54,5 +68,10 @@ private:
     std::deque<std::shared_ptr<Job>> m_jobs;
     bool m_quit = false;
     int m_hits = 0;
+    std::chrono::steady_clock::time_point m_lastRequest = std::chrono::steady_clock::now();
+    int m_waiting = 0;  // Take calls waiting for a worker
+    std::atomic<uint64_t> m_progress{0};  // packets read by all workers
+    std::atomic<int> m_openWorkers{0};
+    int m_live = 0;  // workers not yet finished, under m_mutex
     std::vector<std::thread> m_threads;
 };

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
+#include <vector>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -18,6 +20,37 @@ std::string AvErrorText(int code) {
     return buffer;
 }
 
+namespace {
+std::mutex g_readerMutex;
+MovieReader g_reader;
+
+MovieReader CurrentReader() {
+    std::lock_guard lock(g_readerMutex);
+    return g_reader;
+}
+}  // namespace
+
+void SetMovieReader(MovieReader reader) {
+    std::lock_guard lock(g_readerMutex);
+    g_reader = std::move(reader);
+}
+
+void FormatContextDeleter::operator()(AVFormatContext* c) const {
+    // A reader handed in from outside stays its owner's to free.
+    AVIOContext* own = c && (c->flags & AVFMT_FLAG_CUSTOM_IO) ? c->pb : nullptr;
+    avformat_close_input(&c);
+    if (own) {
+        MovieReader reader = CurrentReader();
+        if (reader.close) reader.close(own);
+    }
+}
+
+void ClearTryAgain(AVFormatContext* fmt) {
+    if (!fmt || !fmt->pb || fmt->pb->error != AVERROR(EAGAIN)) return;
+    fmt->pb->error = 0;
+    fmt->pb->eof_reached = 0;
+}
+
 bool IsWindowsMediaPath(const std::string& path) {
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -26,20 +59,27 @@ bool IsWindowsMediaPath(const std::string& path) {
            lower.find(".wmv") != std::string::npos;
 }
 
+void ReadInterrupt::SetDeadline(std::chrono::steady_clock::duration limit) {
+    m_deadline = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                     (std::chrono::steady_clock::now() + limit).time_since_epoch())
+                     .count();
+}
+
+bool ReadInterrupt::Interrupted() const {
+    if (m_abort.load()) return true;
+    const std::atomic<bool>* follow = m_follow.load();
+    if (follow && follow->load()) return true;
+    const int64_t deadline = m_deadline.load();
+    if (deadline == INT64_MAX) return false;
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    return now > deadline;
+}
+
+int ReadInterrupt::Check(void* self) { return static_cast<const ReadInterrupt*>(self)->Interrupted() ? 1 : 0; }
+
 namespace {
-
-// Probing gives up after a few seconds so that odd input cannot hang an open.
-// The I/O layer keeps the callback for the file's whole life and calls it from
-// whichever thread reads, so the deadline is per thread and unset (never
-// interrupting) outside an open.
-thread_local std::chrono::steady_clock::time_point t_openDeadline = std::chrono::steady_clock::time_point::max();
-
-int CheckOpenDeadline(void*) { return std::chrono::steady_clock::now() > t_openDeadline ? 1 : 0; }
-
-struct DeadlineScope {
-    explicit DeadlineScope(std::chrono::seconds limit) { t_openDeadline = std::chrono::steady_clock::now() + limit; }
-    ~DeadlineScope() { t_openDeadline = std::chrono::steady_clock::time_point::max(); }
-};
 
 int RotationOf(const AVStream* stream) {
     const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
@@ -56,9 +96,54 @@ int Fail(int code, std::string& message) {
     return code;
 }
 
+// A picture or sound stream with a decoder.
+bool HasUsableStream(const AVFormatContext* fmt) {
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        const AVCodecParameters* par = fmt->streams[i]->codecpar;
+        if ((par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO) &&
+            avcodec_find_decoder(par->codec_id))
+            return true;
+    }
+    return false;
+}
+
+// Opens the file with one demuxer (null: FFmpeg's probing) and reads its
+// stream parameters; a demuxer that finds no usable stream counts as failing.
+int OpenDemuxer(const std::string& path, const AVInputFormat* format, ReadInterrupt& interrupt,
+                FormatContextPtr& out) {
+    out.reset();
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) return AVERROR(ENOMEM);
+    raw->interrupt_callback = interrupt.Callback();
+    const MovieReader reader = CurrentReader();
+    AVIOContext* custom = nullptr;
+    if (reader.open) {
+        custom = reader.open(path, interrupt.Callback());
+        if (!custom) {
+            avformat_free_context(raw);
+            return AVERROR(EIO);
+        }
+        raw->pb = custom;
+    }
+    // The full path goes to the demuxer whatever its length.
+    int rc = avformat_open_input(&raw, path.c_str(), format, nullptr);
+    if (rc < 0) {
+        // avformat_open_input frees raw on failure, but not a reader given to it.
+        if (custom && reader.close) reader.close(custom);
+        return rc;
+    }
+    FormatContextPtr fmt(raw);
+    rc = avformat_find_stream_info(fmt.get(), nullptr);
+    if (rc < 0) return rc;
+    if (!HasUsableStream(fmt.get())) return AVERROR_STREAM_NOT_FOUND;
+    out = std::move(fmt);
+    return 0;
+}
+
 }  // namespace
 
-int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& info, std::string& message) {
+int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& info, std::string& message,
+                    ReadInterrupt& interrupt) {
     out.reset();
     info = MediaInfo{};
     std::error_code ec;
@@ -70,18 +155,29 @@ int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& i
     if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         return Fail(AVERROR_INVALIDDATA, message);
 
-    AVFormatContext* raw = avformat_alloc_context();
-    if (!raw) return Fail(AVERROR(ENOMEM), message);
-    DeadlineScope deadline(std::chrono::seconds(8));
-    raw->interrupt_callback.callback = &CheckOpenDeadline;
-    raw->interrupt_callback.opaque = nullptr;
-    const AVInputFormat* forced = IsWindowsMediaPath(path) ? av_find_input_format("asf") : nullptr;
-    // The full path goes to the demuxer whatever its length.
-    int rc = avformat_open_input(&raw, path.c_str(), forced, nullptr);
-    if (rc < 0) return Fail(rc, message);  // avformat_open_input frees raw on failure
-    FormatContextPtr fmt(raw);
-    rc = avformat_find_stream_info(fmt.get(), nullptr);
-    if (rc < 0) return Fail(rc, message);
+    // Probing gives up after a few seconds so that odd input cannot hang an
+    // open; the owner's abort flag breaks it off at once.
+    interrupt.SetDeadline(std::chrono::seconds(8));
+    struct DeadlineEnd {
+        ReadInterrupt& interrupt;
+        ~DeadlineEnd() { interrupt.ClearDeadline(); }
+    } deadlineEnd{interrupt};
+    // Windows Media names go to the ASF demuxer first. A name can say so by
+    // accident (a folder called x.wmv), so a file that demuxer cannot read is
+    // probed as usual next.
+    std::vector<const AVInputFormat*> formats;
+    if (IsWindowsMediaPath(path))
+        if (const AVInputFormat* asf = av_find_input_format("asf")) formats.push_back(asf);
+    formats.push_back(nullptr);
+    int firstError = 0;
+    FormatContextPtr fmt;
+    for (const AVInputFormat* format : formats) {
+        const int rc = OpenDemuxer(path, format, interrupt, fmt);
+        if (rc >= 0) break;
+        if (firstError == 0) firstError = rc;
+        if (rc == AVERROR_EXIT || interrupt.Interrupted()) return Fail(rc, message);
+    }
+    if (!fmt) return Fail(firstError, message);
 
     int video = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video >= 0) {

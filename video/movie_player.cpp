@@ -4,11 +4,43 @@
 #include <QPainter>
 #include <cmath>
 #include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 #include "video/event_signal.h"
 #include "video/exact_seeker.h"
 #include "video/grab_prefetcher.h"
 #include "video/playback_engine.h"
+
+namespace {
+
+// How long Close and Play wait for the player's threads. A thread inside a read
+// that nothing can interrupt (a hard-mounted share that went away) is left to
+// finish on its own, owning what it uses, so the window never freezes.
+constexpr auto kStopWait = std::chrono::milliseconds(200);
+
+template <typename T, typename... Kept>
+void Retire(std::unique_ptr<T> object, Kept... kept) {
+    if (!object) return;
+    object->RequestStop();
+    if (object->WaitStopped(kStopWait)) {
+        // Freed here, at once, in this order: the object may use what is kept.
+        object.reset();
+        (kept.reset(), ...);
+        return;
+    }
+    try {
+        std::thread([object = std::move(object), ... kept = std::move(kept)]() mutable {
+            object.reset();  // joins the threads once their reads return
+            (kept.reset(), ...);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: waiting here is all that is left.
+    }
+}
+
+}  // namespace
 
 CMoviePlayer::CMoviePlayer() {
     // Damaged input is expected and handled; the decoder library's own notes
@@ -27,6 +59,14 @@ long CMoviePlayer::Open(const char* fileName) {
         return AVERROR(EINVAL);
     }
     m_events = std::make_unique<EventSignal>();
+    if (m_events->Handle() < 0) {
+        // Without the descriptor the caller could never learn of the movie's
+        // end, and a handle of -1 reads as "no movie open".
+        const int rc = AVERROR(m_events->CreateError());
+        m_lastError = "Cannot create the player's event descriptor: " + AvErrorText(rc);
+        Close();
+        return rc;
+    }
     m_engine = std::make_unique<PlaybackEngine>(*m_events);
     m_seeker = std::make_unique<ExactSeeker>();
     m_engine->SetFrameCallback(m_frameCallback);
@@ -56,14 +96,22 @@ long CMoviePlayer::Open(const char* fileName) {
 
 long CMoviePlayer::Close() {
     m_state = Closed;
-    m_prefetch.reset();
-    m_lastExact = -1.0;
+    ReleasePrefetch();
     m_lastStep = 0.0;
     m_aheadHits = 0;
-    m_engine.reset();  // joins its threads before the event queue goes
+    if (m_engine) {
+        m_engine->SetFrameCallback(nullptr);
+        // The engine posts to the event queue until its threads are gone.
+        Retire(std::move(m_engine), std::move(m_events));
+    }
     m_seeker.reset();
     m_events.reset();
     return 0;
+}
+
+void CMoviePlayer::ReleasePrefetch() {
+    Retire(std::move(m_prefetch));
+    m_lastExact = -1.0;
 }
 
 long CMoviePlayer::Play() {
@@ -71,8 +119,7 @@ long CMoviePlayer::Play() {
     const double position = GetCurrentPosition();
     const double duration = GetDuration();
     if (std::fabs(duration - position) < 1.0) SetPosition(0.0, false);
-    m_prefetch.reset();  // playback needs the cores
-    m_lastExact = -1.0;
+    ReleasePrefetch();  // playback needs the cores
     m_state = Running;
     m_engine->SetRunning(true);
     return 1;
@@ -137,10 +184,16 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
         std::vector<double> next;
         for (int k = 1; k <= kAheadTargets; ++k)
             if (position + k * step <= GetDuration()) next.push_back(position + k * step);
-        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
-        m_prefetch->Predict(next);
+        try {
+            if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
+            m_prefetch->Predict(next);
+        } catch (const std::bad_alloc&) {
+            // Decoding ahead is only a speed-up: without memory for it, none.
+            Retire(std::move(m_prefetch));
+        }
     } else if (m_prefetch) {
-        m_prefetch->CancelAll();
+        // The pattern broke: the workers' demuxers, decoders and pictures go.
+        Retire(std::move(m_prefetch));
     }
     return image;
 }

@@ -109,4 +109,6 @@ private:
     // The exact picture at `position`, decoded ahead when Grab All's pattern
     // was foreseen; also foresees the next targets.
     VideoImagePtr ExactFrame(double position);
+    // Lets go of the pictures decoded ahead and the workers' movies.
+    void ReleasePrefetch();
 };

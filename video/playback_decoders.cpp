@@ -1,4 +1,5 @@
 // Decoder threads of the playback engine: packets in, pictures and sound out.
+#include <cmath>
 #include <vector>
 
 extern "C" {
@@ -6,6 +7,7 @@ extern "C" {
 }
 
 #include "video/playback_engine.h"
+#include "video/target_window.h"
 
 namespace {
 constexpr auto kPoll = std::chrono::milliseconds(20);
@@ -19,14 +21,30 @@ std::optional<PlaybackEngine::PacketItem> PlaybackEngine::PopCurrent(PacketQueue
 
 void PlaybackEngine::VideoLoop() {
     FramePtr frame = MakeFrame();
+    // After a seek, the latest picture at or before the target, held until it
+    // is known whether a later one at or before the target follows.
+    FramePtr held = MakeFrame();
+    bool holding = false;
+    double heldTime = 0.0;
+    TargetWindow window;
     const AVRational tb = m_fmt->streams[m_info.videoStream]->time_base;
     const double frameDuration = m_info.frameDuration;
     int decoderSerial = -1;
     int64_t lastTs = AV_NOPTS_VALUE;
+    double dropBefore = 0.0;
     // Pictures before the first keyframe after a seek lack their references.
     bool sawKey = false;
     int64_t keyTs = AV_NOPTS_VALUE;
     int withoutKey = 0;
+    // Converts and queues one picture; false when a later seek made it stale.
+    auto emit = [&](AVFrame* picture, double time, int serial) {
+        std::shared_ptr<VideoImage> image = m_converter.Convert(picture, time);
+        av_frame_unref(picture);
+        if (!image) return true;
+        if (serial != m_serial.load()) return false;
+        m_pictures.Push(PictureItem{std::move(image), serial});
+        return true;
+    };
     while (!m_quit) {
         std::optional<PacketItem> item = PopCurrent(m_videoPackets);
         if (!item) continue;
@@ -37,8 +55,20 @@ void PlaybackEngine::VideoLoop() {
             sawKey = false;
             keyTs = AV_NOPTS_VALUE;
             withoutKey = 0;
+            if (holding) av_frame_unref(held.get());
+            holding = false;
+            {
+                std::lock_guard lock(m_control);
+                dropBefore = m_dropBefore;
+            }
+            window.Reset(int64_t(std::floor((dropBefore + m_info.startTime) / av_q2d(tb) + 1e-3)));
         }
         const bool end = item->packet == nullptr;
+        if (!end) {
+            const int64_t pts = item->packet->pts;
+            m_videoDec->skip_frame = window.Superseded(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            window.Sent(pts);
+        }
         int rc = avcodec_send_packet(m_videoDec.get(), item->packet.get());
         if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) ++m_decodeFailures;
         for (;;) {
@@ -58,26 +88,31 @@ void PlaybackEngine::VideoLoop() {
                 continue;
             }
             const double time = SecondsOf(ts, tb);
-            double dropBefore;
-            {
-                std::lock_guard lock(m_control);
-                dropBefore = m_dropBefore;
-            }
-            // After a seek only the picture on screen at the target and later
-            // ones are shown.
-            if (time + frameDuration <= dropBefore + 1e-6) {
-                av_frame_unref(frame.get());
+            // The picture on screen at the seek target is the last at or before
+            // it; only a later one at or before the target replaces it.
+            if (time <= dropBefore + 1e-6) {
+                if (holding) av_frame_unref(held.get());
+                av_frame_move_ref(held.get(), frame.get());
+                holding = true;
+                heldTime = time;
                 continue;
             }
-            std::shared_ptr<VideoImage> image = m_converter.Convert(frame.get(), time);
-            av_frame_unref(frame.get());
-            if (!image) continue;
-            if (item->serial != m_serial.load()) break;
-            m_pictures.Push(PictureItem{std::move(image), item->serial});
+            if (holding) {
+                holding = false;
+                if (!emit(held.get(), heldTime, item->serial)) {
+                    av_frame_unref(frame.get());
+                    break;
+                }
+            }
+            if (!emit(frame.get(), time, item->serial)) break;
         }
         if (end) {
             avcodec_flush_buffers(m_videoDec.get());
             decoderSerial = -1;
+            if (holding) {
+                holding = false;
+                emit(held.get(), heldTime, item->serial);
+            }
             if (item->serial == m_serial.load()) m_pictures.Push(PictureItem{nullptr, item->serial});
         }
     }

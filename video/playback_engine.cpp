@@ -1,6 +1,8 @@
 #include "video/playback_engine.h"
 
 #include <cmath>
+#include <new>
+#include <system_error>
 
 namespace {
 constexpr auto kPoll = std::chrono::milliseconds(20);
@@ -19,7 +21,7 @@ double PlaybackEngine::SecondsOf(int64_t ts, AVRational tb) const {
 
 int PlaybackEngine::Open(const std::string& path, std::string& message, bool withSound) {
     Close();
-    int rc = OpenMediaSource(path, m_fmt, m_info, message);
+    int rc = OpenMediaSource(path, m_fmt, m_info, message, m_interrupt);
     if (rc < 0) return rc;
     if (m_info.videoStream >= 0) {
         rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, 0, m_videoDec);
@@ -56,14 +58,48 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     m_videoPackets.Restart();
     m_audioPackets.Restart();
     m_pictures.Restart();
-    m_demuxThread = std::thread(&PlaybackEngine::DemuxLoop, this);
-    if (m_videoDec) m_videoThread = std::thread(&PlaybackEngine::VideoLoop, this);
-    if (m_audioOut) m_audioThread = std::thread(&PlaybackEngine::AudioLoop, this);
-    m_presentThread = std::thread(&PlaybackEngine::PresentLoop, this);
+    try {
+        m_demuxThread = Start(&PlaybackEngine::DemuxLoop);
+        if (m_videoDec) m_videoThread = Start(&PlaybackEngine::VideoLoop);
+        if (m_audioOut) m_audioThread = Start(&PlaybackEngine::AudioLoop);
+        m_presentThread = Start(&PlaybackEngine::PresentLoop);
+    } catch (const std::system_error& e) {
+        // No thread to be had (out of memory or of threads).
+        Close();
+        message = AvErrorText(AVERROR(EAGAIN));
+        return AVERROR(EAGAIN);
+    }
     return 0;
 }
 
-void PlaybackEngine::Close() {
+template <typename Loop>
+std::thread PlaybackEngine::Start(Loop loop) {
+    {
+        std::lock_guard lock(m_liveMutex);
+        ++m_live;
+    }
+    try {
+        return std::thread([this, loop] {
+            try {
+                (this->*loop)();
+            } catch (const std::bad_alloc&) {
+                OutOfMemory();
+            }
+            std::lock_guard lock(m_liveMutex);
+            --m_live;
+            m_liveChanged.notify_all();
+        });
+    } catch (...) {
+        std::lock_guard lock(m_liveMutex);
+        --m_live;
+        throw;
+    }
+}
+
+void PlaybackEngine::RequestStop() {
+    // A thread may be inside a read that waits on a slow disk or share: the
+    // read is broken off before anything waits for that thread.
+    m_interrupt.Abort();
     {
         std::lock_guard lock(m_control);
         m_quit = true;
@@ -73,6 +109,15 @@ void PlaybackEngine::Close() {
     m_audioPackets.Abort();
     m_pictures.Abort();
     if (m_audioOut) m_audioOut->Abort();
+}
+
+bool PlaybackEngine::WaitStopped(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_liveMutex);
+    return m_liveChanged.wait_for(lock, limit, [&] { return m_live == 0; });
+}
+
+void PlaybackEngine::Close() {
+    RequestStop();
     for (std::thread* t : {&m_demuxThread, &m_videoThread, &m_audioThread, &m_presentThread})
         if (t->joinable()) t->join();
     m_videoPackets.Clear();
@@ -82,6 +127,7 @@ void PlaybackEngine::Close() {
     m_videoDec.reset();
     m_audioDec.reset();
     m_fmt.reset();
+    m_interrupt.Clear();
     std::lock_guard lock(m_imageMutex);
     m_image.reset();
     m_position = 0.0;
@@ -118,7 +164,9 @@ void PlaybackEngine::Seek(double seconds) {
     m_decodeFailures = 0;
     m_videoPackets.Clear();
     m_audioPackets.Clear();
-    m_pictures.Clear();
+    // Pictures are left to the presenter, the queue's only consumer, which
+    // drops those of an older serial: clearing here could take away the first
+    // picture of this very seek between the presenter's look and its pop.
     if (m_audioOut) m_audioOut->Flush(serial, seconds);
     m_clock.Set(seconds);
     // Without sound the clock waits for the first picture after the seek, so
@@ -163,7 +211,7 @@ bool PlaybackEngine::QueuesSatisfied() const {
     return videoEnough && audioEnough;
 }
 
-bool PlaybackEngine::DoPendingSeek(int& serial) {
+void PlaybackEngine::DoPendingSeek(int& serial) {
     double target;
     {
         // The serial is taken with the seek it belongs to: packets read after
@@ -171,7 +219,7 @@ bool PlaybackEngine::DoPendingSeek(int& serial) {
         // passing as the new position's.
         std::lock_guard lock(m_control);
         serial = m_serial.load();
-        if (!m_seekPending) return false;
+        if (!m_seekPending) return;
         m_seekPending = false;
         target = m_seekTarget;
     }
@@ -183,8 +231,21 @@ bool PlaybackEngine::DoPendingSeek(int& serial) {
     } else {
         rc = avformat_seek_file(m_fmt.get(), -1, INT64_MIN, ts, ts, 0);
     }
-    if (rc < 0) avformat_seek_file(m_fmt.get(), -1, INT64_MIN, ts, INT64_MAX, 0);
-    return true;
+    if (rc < 0) rc = avformat_seek_file(m_fmt.get(), -1, INT64_MIN, ts, INT64_MAX, 0);
+    if (rc >= 0 || m_quit) return;
+    // Reading on from wherever the demuxer is would show the wrong place as
+    // the new one: this seek's playback ends instead, visibly.
+    std::lock_guard lock(m_control);
+    if (serial != m_serial.load()) return;
+    m_demuxEnded = true;
+    m_readFailed = true;
+    PostOnce(EC_ERRORABORT, serial);
+}
+
+void PlaybackEngine::OutOfMemory() {
+    std::lock_guard lock(m_control);
+    PostOnce(EC_ERRORABORT, m_serial.load());
+    m_wake.notify_all();
 }
 
 void PlaybackEngine::DemuxLoop() {
@@ -211,6 +272,14 @@ void PlaybackEngine::DemuxLoop() {
             }
         }
         const int rc = av_read_frame(m_fmt.get(), packet.get());
+        if (rc == AVERROR(EAGAIN) || (rc < 0 && m_quit)) {
+            // "Try again" is no end of the movie (nor is a read broken off by
+            // Close); the byte reader would otherwise keep answering it.
+            ClearTryAgain(m_fmt.get());
+            std::unique_lock lock(m_control);
+            m_wake.wait_for(lock, std::chrono::milliseconds(10));
+            continue;
+        }
         if (rc < 0) {
             {
                 std::lock_guard lock(m_control);
@@ -329,7 +398,10 @@ void PlaybackEngine::PresentLoop() {
             std::lock_guard lock(m_control);
             if (serial != m_serial.load()) continue;
             if (m_holdClock) {
-                m_clock.Set(item.image->time);
+                // The first picture may start well before the target (the
+                // last one before a gap in a variable-rate stream): time
+                // goes on from the target, not from the picture.
+                m_clock.Set(std::max(item.image->time, m_dropBefore));
                 m_holdClock = false;
                 UpdateClockRunning();
             }

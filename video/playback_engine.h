@@ -5,6 +5,7 @@
 // seek increments a serial number; packets, pictures and sound of an older
 // serial are dropped wherever they are met.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -33,7 +34,14 @@ public:
     // negative FFmpeg code with `message`. Without `withSound` no sound device
     // is opened and the sound stream is not read.
     int Open(const std::string& path, std::string& message, bool withSound = true);
+    // Stops the threads and frees everything; waits for the threads.
     void Close();
+    // Tells the threads to stop and breaks off their reads, without waiting.
+    void RequestStop();
+    // Waits up to `limit` for every thread to have stopped after RequestStop.
+    // A thread inside a read the system cannot interrupt (a hard-mounted share)
+    // may take longer; the caller can then leave the engine to Close elsewhere.
+    bool WaitStopped(std::chrono::milliseconds limit);
 
     const MediaInfo& Info() const { return m_info; }
     void SetRunning(bool running);
@@ -69,10 +77,14 @@ private:
     std::optional<PacketItem> PopCurrent(PacketQueue& queue);
     void VideoLoop();
     void AudioLoop();
+    // A thread that ran out of memory has stopped: playback ends with
+    // EC_ERRORABORT instead of the program.
+    void OutOfMemory();
     void PresentLoop();
     // Performs a seek asked for since the last call; `serial` is the one the
-    // packets read next belong to.
-    bool DoPendingSeek(int& serial);
+    // packets read next belong to. A seek that fails every way ends that
+    // serial's playback with EC_ERRORABORT.
+    void DoPendingSeek(int& serial);
     bool QueuesSatisfied() const;
     void PostOnce(long code, int serial);
     bool EndReached(int serial);
@@ -87,6 +99,7 @@ private:
 
     EventSignal& m_events;
     MediaInfo m_info;
+    ReadInterrupt m_interrupt;  // outlives m_fmt; aborted before any join
     FormatContextPtr m_fmt;
     CodecContextPtr m_videoDec;
     CodecContextPtr m_audioDec;
@@ -122,6 +135,13 @@ private:
 
     std::atomic<int64_t> m_dropped{0};
     std::atomic<int64_t> m_presented{0};
+
+    // Threads started and not yet finished.
+    template <typename Loop>
+    std::thread Start(Loop loop);
+    std::mutex m_liveMutex;
+    std::condition_variable m_liveChanged;
+    int m_live = 0;
 
     std::thread m_demuxThread;
     std::thread m_videoThread;

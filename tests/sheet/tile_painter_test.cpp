@@ -1,12 +1,28 @@
 // Tiles drawn on several threads give the picture of drawing them in order.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <thread>
 #include <vector>
 
 #include "sheet/sheet_layout.h"
 #include "sheet/tile_painter.h"
+
+// While set, allocations on threads other than the main one fail, as
+// when resampling a huge tile exhausts memory on a worker.
+std::atomic<bool> g_starveWorkers{false};
+const std::thread::id g_mainThread = std::this_thread::get_id();
+
+void* operator new(std::size_t size) {
+    void* p = g_starveWorkers && std::this_thread::get_id() != g_mainThread ? nullptr : std::malloc(size ? size : 1);
+    return p ? p : throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -55,5 +71,24 @@ TEST_P(DrawTiles, SameBytesAsDrawingInFrameOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Gaps, DrawTiles, ::testing::Values(0, 1, 10));
+
+TEST(DrawTilesMemory, RunningOutOfMemoryOnAWorkerFailsTheCall) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core: no workers";
+    std::vector<CDibImage> owned(6);
+    std::vector<const CDibImage*> frames;
+    for (CDibImage& image : owned) frames.push_back(image.Create(1920, 1080) ? &image : nullptr);
+    SheetOptions options{};
+    options.SetDefaults();
+    options.columns = 2;
+    options.gapWidth = options.gapHeight = 10;  // rows apart: drawn on several threads
+    SheetLayout layout;
+    ASSERT_TRUE(ComputeSheetLayout(std::vector<FrameSize>(6, FrameSize{1920, 1080}), options, nullptr, layout).ok);
+    CDibImage sheet;
+    ASSERT_TRUE(sheet.Create(layout.sheetWidth, layout.sheetHeight));
+    g_starveWorkers = true;
+    const OpResult drawn = ::DrawTiles(sheet, frames, layout.tiles, options.columns);
+    g_starveWorkers = false;
+    EXPECT_FALSE(drawn.ok);
+}
 
 }  // namespace

@@ -2,11 +2,12 @@
 # Generates the small test movies once per build tree with the ffmpeg CLI.
 set -eu
 out="$1"
+# The stamp names this script's checksum, so a changed script makes the clips anew.
+stamp=".done-$(cksum < "$0" | cut -d' ' -f1)"
 mkdir -p "$out"
 cd "$out"
-# Made again whenever this script changes.
-stamp=$(cksum < "$0")
-[ -f .done ] && [ "$(cat .done)" = "$stamp" ] && exit 0
+[ -f "$stamp" ] && exit 0
+rm -f .done .done-*
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 pic() { echo "testsrc2=size=$1:rate=25:duration=$2"; }
@@ -63,4 +64,9 @@ for trc in smpte2084 arib-std-b67; do
 done
 # Sound packets damaged so that nearly every one fails to decode.
 ff -i h264_aac.mp4 -c copy -bsf:a noise=amount=20 badaudio.mp4
-echo "$stamp" > .done
+# Variable frame rate as phones write it: 25 fps with three 0.64 s gaps, each
+# after a B-frame that nothing refers to (fixed I B B B P, no B-pyramid).
+ff -f lavfi -i "$(pic 320x240 4)" -vf "setpts='(N+16*(gte(N\,8)+gte(N\,32)+gte(N\,56)))/(25*TB)'" \
+   -fps_mode vfr -c:v libx264 -preset veryfast -g 50 -bf 3 -x264-params b-adapt=0:b-pyramid=none:scenecut=0 \
+   -pix_fmt yuv420p vfr_gaps.mp4
+touch "$stamp"

@@ -117,4 +117,26 @@ TEST(PlayerExactness, EvenlySpacedSeeksStayExactWhenDecodedAhead) {
     check(12.0);  // backwards
 }
 
+TEST(PlayerExactness, VariableFrameRateGapsShowThePictureBeforeThem) {
+    // vfr_gaps.mp4: gaps of 0.64 s after the B-frames at 0.28, 1.88 and 3.48 s.
+    const std::string clip = Clip("vfr_gaps.mp4");
+    CMoviePlayer player;
+    ASSERT_EQ(player.Open(clip), 0) << player.GetLastErrorText();
+    player.Stop();
+    // Into each gap (forward without a seek, far from the picture before it),
+    // across, backwards, and evenly spaced (decoded ahead): {target, picture}.
+    for (auto [t, picture] : std::vector<std::pair<double, double>>{
+             {0.78, 0.28}, {0.3, 0.28}, {2.3, 1.88}, {1.0, 1.0}, {3.9, 3.48}, {0.95, 0.28}, {2.55, 1.88},
+             {1.5, 1.48}, {3.0, 3.0}, {4.5, 4.48}, {0.0, 0.0}, {2.1, 1.88}, {4.2, 4.2}}) {
+        SCOPED_TRACE(t);
+        ASSERT_TRUE(player.SetPosition(t, true));
+        EXPECT_GE(Psnr(Grab(player), CliFrame(clip, picture, 320, 240)), 45.0);
+    }
+    // Playing, after a storm of seeks: a seek into a gap shows the picture before it first.
+    player.Play();
+    for (int i = 0; i < 40; ++i) player.SetPosition(std::fmod(i * 0.37, 5.5), false);
+    player.SetPosition(2.3, false);
+    EXPECT_TRUE(WaitUntil([&] { return std::fabs(player.GetCurrentPosition() - 1.88) < 1e-3; }, std::chrono::seconds(1)));
+}
+
 }  // namespace
