@@ -258,7 +258,8 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         case JCS_GRAYSCALE:
         case JCS_YCbCr:
         case JCS_RGB:
-            info.out_color_space = JCS_RGB;
+            // Straight into this image's byte order: no second pass over the rows.
+            info.out_color_space = JCS_EXT_BGR;
             break;
         case JCS_CMYK:
         case JCS_YCCK:
@@ -309,14 +310,26 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
     const size_t stride = size_t(Stride());
 
     if (!RunGuarded(jpeg.errors, [&] {
-            JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                          info.output_width * JDIMENSION(components), 1);
             // The first row of the file is the top of the picture: the last stored row.
-            while (info.output_scanline < info.output_height) {
-                // Too few rows makes jpeg_finish_decompress fail, never a wrong row.
-                if (jpeg_read_scanlines(&info, buffer, 1) != 1) break;
-                const size_t storedRow = size_t(info.output_height - info.output_scanline);
-                StoreRow(buffer[0], pixels + storedRow * stride, width, components, invertedCmyk);
+            // Too few rows makes jpeg_finish_decompress fail, never a wrong row.
+            if (info.out_color_space == JCS_EXT_BGR) {
+                constexpr JDIMENSION kRows = 16;
+                JSAMPROW rows[kRows];
+                while (info.output_scanline < info.output_height) {
+                    const JDIMENSION count = std::min(kRows, info.output_height - info.output_scanline);
+                    for (JDIMENSION i = 0; i < count; ++i) {
+                        rows[i] = pixels + size_t(info.output_height - 1 - (info.output_scanline + i)) * stride;
+                    }
+                    if (jpeg_read_scanlines(&info, rows, count) == 0) break;
+                }
+            } else {
+                JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                              info.output_width * JDIMENSION(components), 1);
+                while (info.output_scanline < info.output_height) {
+                    if (jpeg_read_scanlines(&info, buffer, 1) != 1) break;
+                    const size_t storedRow = size_t(info.output_height - info.output_scanline);
+                    StoreRow(buffer[0], pixels + storedRow * stride, width, components, invertedCmyk);
+                }
             }
             jpeg_finish_decompress(&info);
         })) {
