@@ -1,27 +1,17 @@
 // Opening and closing movies, loading a folder of pictures, saving frames.
-#include <QCoreApplication>
 #include <QMetaObject>
 #include <filesystem>
 #include <system_error>
 
+#include "app/app_message.h"
 #include "app/folder_pictures.h"
 #include "app/frame_files.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
 #include "app/video_area.h"
-#include "res/commands.h"
 #include "strip/thumb_strip.h"
 #include "video/movie_player.h"
 #include "widgets/progress_steps.h"
-#include "widgets/prompts.h"
-
-namespace {
-
-void ShowMessage(QWidget* parent, const std::string& text, Prompts::Icon icon = Prompts::Icon::None) {
-    Prompts::Current().Message(parent, text, kAppTitle, Prompts::Buttons::Ok, icon);
-}
-
-}  // namespace
 
 void CMainFrame::OpenMovie(const std::string& path) {
     if (m_player) CloseMovie();
@@ -32,16 +22,12 @@ void CMainFrame::OpenMovie(const std::string& path) {
         QMetaObject::invokeMethod(area, [area] { area->update(); }, Qt::QueuedConnection);
     });
     if (m_player->Open(path) < 0) {
-        m_playMode = NoMovie;
         std::string why = m_player->GetLastErrorText();
         if (why.empty()) why = kOpenFailedText;
-        m_player->Close();
-        m_player.reset();
-        SetSliderRange(0.0);
-        SetSliderPos(0.0);
-        UpdateToolbar();
+        // The player goes before the message, so nothing of it runs meanwhile.
+        CloseMovie();
         m_videoArea->update();
-        ShowMessage(this, why);
+        ShowAppMessage(this, why);
         return;
     }
     std::error_code ec;
@@ -79,7 +65,7 @@ void CMainFrame::CloseMovie() {
 void CMainFrame::LoadFolder(const std::string& folder) {
     FolderListing listing = ListJpegFiles(folder);
     if (!listing.result) {
-        ShowMessage(this, listing.result.message, Prompts::Icon::Warning);
+        ShowAppMessage(this, listing.result.message, Prompts::Icon::Warning);
         return;
     }
     std::vector<FileFailure> failures = std::move(listing.skipped);
@@ -101,7 +87,7 @@ void CMainFrame::LoadFolder(const std::string& folder) {
         }
     }
     if (!failures.empty()) {
-        ShowMessage(this, DescribeFailures("These files were not loaded:", failures),
+        ShowAppMessage(this, DescribeFailures("These files were not loaded:", failures),
                     Prompts::Icon::Warning);
     }
 }
@@ -119,7 +105,7 @@ void CMainFrame::SaveMultiple(const std::string& folder) {
                                   [&progress](int done, int total) { return progress.Step(done, total); });
     }
     if (!failures.empty()) {
-        ShowMessage(this, DescribeFailures("These frames could not be saved:", failures),
+        ShowAppMessage(this, DescribeFailures("These frames could not be saved:", failures),
                     Prompts::Icon::Warning);
     }
 }

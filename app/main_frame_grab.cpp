@@ -1,11 +1,11 @@
 // Grab Current and Grab All.
 #include <string>
 
+#include "app/app_message.h"
 #include "app/grab_sequence.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
 #include "app/video_area.h"
-#include "res/commands.h"
 #include "strip/thumb_strip.h"
 #include "video/movie_player.h"
 #include "widgets/progress_steps.h"
@@ -29,8 +29,7 @@ void CMainFrame::OnGrabAll() {
     int32_t height = 0;
     m_player->GetNativeVideoSize(&width, &height);
     if (const OpResult fits = CheckGrabMemory(width, height, n); !fits) {
-        Prompts::Current().Message(this, fits.message, kAppTitle, Prompts::Buttons::Ok,
-                                   Prompts::Icon::Warning);
+        ShowAppMessage(this, fits.message, Prompts::Icon::Warning);
         return;
     }
 

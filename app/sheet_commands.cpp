@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/app_message.h"
 #include "settings/options_dlg.h"
 #include "settings/options_store.h"
 #include "sheet/compose_sheet.h"
@@ -23,12 +24,11 @@ void RunSaveFileCommand(QWidget* parent, const std::vector<const CDibImage*>& fr
         dialog.SetSaveMode(true);
         if (dialog.DoModal() != COptionsDlg::kOk) return;
     }
-    Prompts& prompts = Prompts::Current();
-    const std::string path = prompts.SaveFileName(parent, {{"JPEG Files", {"*.jpg"}}}, ".jpg");
+    const std::string path = Prompts::Current().SaveFileName(parent, {{"JPEG Files", {"*.jpg"}}}, ".jpg");
     if (path.empty()) return;
     const OpResult result = ComposeSheet(frames, labels, store->Options(), details, path);
     if (!result) {
-        prompts.Message(parent, "The contact sheet could not be saved.\n\n" + result.message, "Reelcap",
-                        Prompts::Buttons::Ok, Prompts::Icon::Error);
+        ShowAppMessage(parent, "The contact sheet could not be saved.\n\n" + result.message,
+                       Prompts::Icon::Error);
     }
 }

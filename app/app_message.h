@@ -1,0 +1,12 @@
+#pragma once
+// A message box with one OK button, captioned with the program's title: how
+// the program's commands tell the user what went wrong.
+#include <string>
+
+#include "res/commands.h"
+#include "widgets/prompts.h"
+
+inline void ShowAppMessage(QWidget* parent, const std::string& text,
+                           Prompts::Icon icon = Prompts::Icon::None) {
+    Prompts::Current().Message(parent, text, kAppTitle, Prompts::Buttons::Ok, icon);
+}
