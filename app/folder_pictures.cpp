@@ -69,7 +69,7 @@ FolderListing ListJpegFiles(const std::string& folder) {
         if (status.type() == fs::file_type::regular) {
             listing.names.push_back(name);
         } else {
-            listing.skipped.push_back({(fs::u8path(folder) / name).string(), KindText(status.type())});
+            listing.skipped.push_back({it->path().string(), KindText(status.type())});
         }
     }
     std::sort(listing.names.begin(), listing.names.end(), LessIgnoringCase);
@@ -87,6 +87,7 @@ std::vector<LoadedPicture> LoadPictures(const std::string& folder,
     std::condition_variable changed;
     int done = 0;
 
+    const fs::path base = fs::u8path(folder);
     auto work = [&] {
         for (;;) {
             if (stop.load()) return;
@@ -98,7 +99,7 @@ std::vector<LoadedPicture> LoadPictures(const std::string& folder,
             picture.name = names[size_t(i)];
             try {
                 auto image = std::make_unique<CDibImage>();
-                const OpResult loaded = image->LoadJpeg((fs::u8path(folder) / picture.name).string());
+                const OpResult loaded = image->LoadJpeg((base / picture.name).string());
                 if (loaded) {
                     if (options.thumbWidth > 0 && options.thumbHeight > 0) {
                         picture.thumbnail =
@@ -113,11 +114,13 @@ std::vector<LoadedPicture> LoadPictures(const std::string& folder,
                 picture.thumbnail.reset();
                 picture.error = "Not enough memory to load this picture";
             }
+            bool last = false;
             {
                 std::lock_guard lock(mutex);
-                ++done;
+                last = ++done == total;
             }
-            changed.notify_all();
+            // The caller looks every 50 ms; only the last picture wakes it early.
+            if (last) changed.notify_all();
         }
     };
 
@@ -127,10 +130,11 @@ std::vector<LoadedPicture> LoadPictures(const std::string& folder,
     for (int w = 0; w < workers && total > 0; ++w) threads.emplace_back(work);
 
     std::unique_lock lock(mutex);
+    int reported = -1;
     while (done < total && !stop.load()) {
         // Progress runs here, on the caller's thread, never on a worker.
         changed.wait_for(lock, std::chrono::milliseconds(50));
-        const int now = done;
+        const int now = reported = done;
         lock.unlock();
         const bool goOn = !options.progress || options.progress(now, total);
         lock.lock();
@@ -139,7 +143,7 @@ std::vector<LoadedPicture> LoadPictures(const std::string& folder,
     lock.unlock();
     for (auto& thread : threads) thread.join();
     const int finished = stop.load() ? std::min(next.load(), total) : total;
-    if (options.progress && !stop.load()) options.progress(total, total);
+    if (options.progress && !stop.load() && reported != total) options.progress(total, total);
     pictures.resize(size_t(std::max(0, finished)));
     return pictures;
 }

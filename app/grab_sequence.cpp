@@ -17,12 +17,10 @@ GrabbedFrame GrabCurrentFrame(CMoviePlayer& player) {
     if (!block) return frame;
     // The label is the position read after the picture was taken.
     frame.label = FormatTimeLabel(player.GetCurrentPosition());
-    int32_t width = 0;
-    int32_t height = 0;
-    std::memcpy(&width, block.get() + 4, 4);
-    std::memcpy(&height, block.get() + 8, 4);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, block.get(), sizeof header);
     auto image = std::make_unique<CDibImage>();
-    if (!image->CreateFrom32(width, height, block.get() + 40)) return frame;
+    if (!image->CreateFrom32(header.biWidth, header.biHeight, block.get() + sizeof header)) return frame;
     frame.image = std::move(image);
     return frame;
 }
@@ -34,22 +32,6 @@ double SeekPlayerBy(CMoviePlayer& player, double seconds) {
     if (target < 0.0) target = 0.0;
     player.SetPosition(target, true);
     return target;
-}
-
-int AtoiLike(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
-    return static_cast<int>(value);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "image/dib_image.h"
 #include "image/op_result.h"
+#include "settings/typed_number.h"  // AtoiLike, for Grab All's count
 
 class CMoviePlayer;
 
@@ -25,9 +26,6 @@ GrabbedFrame GrabCurrentFrame(CMoviePlayer& player);
 // the movie is not running. Answers the position asked for.
 double SeekPlayerBy(CMoviePlayer& player, double seconds);
 
-// The C library's atoi: blanks skipped, an optional sign, digits up to the
-// first other character; 0 without digits. Saturates instead of overflowing.
-int AtoiLike(const std::string& text);
 
 struct GrabAllHooks {
     // After each seek, before its grab (the window moves its slider here).

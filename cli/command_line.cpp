@@ -12,9 +12,7 @@ namespace {
 
 constexpr const char* kProgram = "reelcap-sheet";
 
-std::string Usage(const std::string& message) {
-    return std::string(kProgram) + ": " + message + "\nTry '" + kProgram + " --help' for more information.\n";
-}
+std::string Usage(const std::string& message) { return UsageText(message); }
 
 // A whole number in [low, high]; false for anything else ("abc", "5x", "").
 bool ParseInt(const QString& text, int low, int high, int& out) {
@@ -28,6 +26,10 @@ bool ParseInt(const QString& text, int low, int high, int& out) {
 std::string Quote(const QString& text) { return "\"" + text.toStdString() + "\""; }
 
 }  // namespace
+
+std::string UsageText(const std::string& message) {
+    return std::string(kProgram) + ": " + message + "\nTry '" + kProgram + " --help' for more information.\n";
+}
 
 ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& currentFolder) {
     ParseOutcome outcome;

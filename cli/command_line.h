@@ -34,6 +34,10 @@ struct ParseOutcome {
     CliSettings settings;
 };
 
+// A bad-usage message as printed: the program's name, `message`, and a
+// pointer to --help.
+std::string UsageText(const std::string& message);
+
 // args are the raw argv strings, the program name first. `currentFolder` is
 // where options.lyt is looked for when no --options is given.
 ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& currentFolder);

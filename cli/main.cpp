@@ -110,8 +110,7 @@ int main(int argc, char** argv) {
 
     const MoviePlan plan = PlanMovies(settings);
     if (!plan.usage.empty()) {
-        std::fprintf(stderr, "reelcap-sheet: %s\nTry 'reelcap-sheet --help' for more information.\n",
-                     plan.usage.c_str());
+        std::fputs(UsageText(plan.usage).c_str(), stderr);
         return 2;
     }
     if (!settings.outputDir.empty()) {

@@ -251,7 +251,7 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         return failure();
     }
 
-    // Grey and colour files are delivered as RGB by the library; four-ink
+    // Grey and colour files are delivered as BGR by the library; four-ink
     // files come as CMYK and are converted here.
     bool invertedCmyk = false;
     switch (info.jpeg_color_space) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "image/log_font.h"
+#include "settings/typed_number.h"
 #include "widgets/color_button.h"
 #include "widgets/dialog_units.h"
 #include "widgets/prompts.h"
@@ -31,23 +32,6 @@ const char* const kLegend =
     "[WIDTH] : Width of the video in pixels\n"
     "[HEIGHT] : Height of the video in pixels\n"
     "[DURATION] : Duration of the video";
-
-// Numbers convert as atoi does: leading blanks, an optional sign, the digits
-// up to the first other character, 0 without any. Values past the int range
-// stop at its ends instead of wrapping.
-int ParseNumber(const QString& text) {
-    const std::string s = text.toStdString();
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    long long value = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        value = std::min<long long>(value * 10 + (s[i] - '0'), 1LL + INT_MAX);
-    }
-    if (negative) value = -value;
-    return int(std::clamp<long long>(value, INT_MIN, INT_MAX));
-}
 
 // The stored template: CR LF line breaks, UTF-8, at most `limit` bytes, never
 // ending inside a character.
@@ -304,7 +288,7 @@ bool COptionsDlg::StoreControls() {
     const std::pair<QLineEdit*, const char*> required[] = {
         {m_columns, "Columns"}, {m_tileWidth, "Tile Width"}, {m_tileHeight, "Tile Height"}};
     for (const auto& [box, name] : required) {
-        if (ParseNumber(box->text()) >= 1) continue;
+        if (AtoiLike(box->text().toStdString()) >= 1) continue;
         Prompts::Current().Message(this, std::string(name) + " must be a number of at least 1.", kCaption,
                                    Prompts::Buttons::Ok, Prompts::Icon::Warning);
         box->setFocus(Qt::OtherFocusReason);
@@ -312,15 +296,15 @@ bool COptionsDlg::StoreControls() {
         return false;
     }
     SheetOptions& o = m_store.Options();
-    o.columns = ParseNumber(m_columns->text());
-    o.tileWidth = ParseNumber(m_tileWidth->text());
-    o.tileHeight = ParseNumber(m_tileHeight->text());
-    o.gapWidth = ParseNumber(m_gapWidth->text());
-    o.gapHeight = ParseNumber(m_gapHeight->text());
-    o.shadowOffsetX = ParseNumber(m_offsetX->text());
-    o.shadowOffsetY = ParseNumber(m_offsetY->text());
-    o.shadowIntensity = ParseNumber(m_intensity->text());
-    o.jpegQuality = std::clamp(ParseNumber(m_quality->text()), 0, 100);
+    o.columns = AtoiLike(m_columns->text().toStdString());
+    o.tileWidth = AtoiLike(m_tileWidth->text().toStdString());
+    o.tileHeight = AtoiLike(m_tileHeight->text().toStdString());
+    o.gapWidth = AtoiLike(m_gapWidth->text().toStdString());
+    o.gapHeight = AtoiLike(m_gapHeight->text().toStdString());
+    o.shadowOffsetX = AtoiLike(m_offsetX->text().toStdString());
+    o.shadowOffsetY = AtoiLike(m_offsetY->text().toStdString());
+    o.shadowIntensity = AtoiLike(m_intensity->text().toStdString());
+    o.jpegQuality = std::clamp(AtoiLike(m_quality->text().toStdString()), 0, 100);
     o.dropShadow = m_dropShadow->isChecked() ? 1 : 0;
     o.showDetails = m_showDetails->isChecked() ? 1 : 0;
     o.showLabels = m_showLabels->isChecked() ? 1 : 0;

@@ -43,12 +43,12 @@ std::string OptionsStore::DefaultPath() {
 OptionsStore* OptionsStore::Instance() { return g_instance; }
 
 OpResult ReadOptionsFile(const std::string& path, SheetOptions& options) {
+    std::string why;
+    UniqueFile file = OpenRegularFile(path, false, why);
+    if (!file) return OpResult::Failure("cannot open \"" + path + "\": " + why);
     errno = 0;
-    UniqueFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) return OpResult::Failure(std::string("cannot open \"") + path + "\": " + std::strerror(errno));
     uint8_t bytes[kSheetOptionsFileSize];
     const size_t count = std::fread(bytes, 1, sizeof bytes, file.get());
-    // A folder opens but cannot be read.
     if (std::ferror(file.get())) {
         return OpResult::Failure(std::string("cannot read \"") + path + "\": " + std::strerror(errno ? errno : EIO));
     }
