@@ -49,11 +49,7 @@ void ExactSeeker::Close() {
 }
 
 int64_t ExactSeeker::ToStreamTs(double seconds) const {
-    const AVRational tb = m_stream->time_base;
-    // A small allowance keeps a time given exactly at a frame on that frame
-    // despite rounding of the decimal seconds.
-    double ticks = (seconds + m_info.startTime) * tb.den / tb.num;
-    return int64_t(std::floor(ticks + 1e-3));
+    return StreamTsOf(seconds, m_info.startTime, m_stream->time_base);
 }
 
 double ExactSeeker::ToSeconds(int64_t ts) const { return double(ts) * av_q2d(m_stream->time_base) - m_info.startTime; }
@@ -176,8 +172,7 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
                 continue;
             }
             const int64_t pts = m_packet->pts;
-            m_decoder->skip_frame = m_window.Superseded(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-            m_window.Sent(pts);
+            m_decoder->skip_frame = m_window.Send(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
             av_packet_unref(m_packet.get());
             if (rc == AVERROR(EAGAIN)) continue;  // cannot happen after EAGAIN from receive

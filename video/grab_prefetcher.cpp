@@ -131,11 +131,6 @@ void GrabPrefetcher::Predict(const std::vector<double>& times) {
     m_changed.notify_all();
 }
 
-void GrabPrefetcher::CancelAll() {
-    std::lock_guard lock(m_mutex);
-    CancelAllLocked();
-}
-
 void GrabPrefetcher::CancelAllLocked() {
     for (auto& job : m_jobs) job->cancel = true;
     m_jobs.clear();
@@ -178,7 +173,6 @@ std::shared_ptr<GrabPrefetcher::Job> GrabPrefetcher::NextJob(ExactSeeker& seeker
         if (seeker.IsOpen()) {
             lock.unlock();
             seeker.Close();
-            --m_openWorkers;
             lock.lock();
         }
     }
@@ -195,10 +189,7 @@ void GrabPrefetcher::Work() {
             std::string message;
             // One decoding thread each: the workers themselves are the parallelism.
             seeker.Open(m_path, message, 1);
-            if (seeker.IsOpen())
-                ++m_openWorkers;
-            else
-                broken = !job->cancel;  // a cancelled open is tried again
+            if (!seeker.IsOpen()) broken = !job->cancel;  // a cancelled open is tried again
         }
         VideoImagePtr image;
         int64_t from = 0, until = 0;
@@ -215,5 +206,4 @@ void GrabPrefetcher::Work() {
         job->done = true;
         m_changed.notify_all();
     }
-    if (seeker.IsOpen()) --m_openWorkers;
 }

@@ -35,15 +35,12 @@ public:
     // Starts decoding these times ahead (earlier predictions not among them
     // are dropped).
     void Predict(const std::vector<double>& times);
-    void CancelAll();
     // Tells the workers to stop and breaks off their reads, without waiting.
     void RequestStop();
     // Waits up to `limit` for every worker to have stopped after RequestStop.
     bool WaitStopped(std::chrono::milliseconds limit);
 
     int Hits() const { return m_hits; }
-    // Workers holding an open movie (for tests).
-    int OpenWorkers() const { return m_openWorkers.load(); }
 
 private:
     struct Job {
@@ -71,7 +68,6 @@ private:
     std::chrono::steady_clock::time_point m_lastRequest = std::chrono::steady_clock::now();
     int m_waiting = 0;  // Take calls waiting for a worker
     std::atomic<uint64_t> m_progress{0};  // packets read by all workers
-    std::atomic<int> m_openWorkers{0};
     int m_live = 0;  // workers not yet finished, under m_mutex
     std::vector<std::thread> m_threads;
 };

@@ -2,6 +2,7 @@
 // Opening a movie file for reading: the Windows Media path rule, the choice of
 // streams and what the rest of the player needs to know about them.
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -60,6 +61,15 @@ void SetMovieReader(MovieReader reader);
 // After a read answered "try again": the byte reader keeps that answer (and
 // reports its end) until told otherwise; this lets the next read try anew.
 void ClearTryAgain(AVFormatContext* fmt);
+
+// Seconds from the start of the movie as a time of a stream with time base
+// `tb` whose first time is `startTime` seconds. A small allowance keeps a time
+// given exactly at a frame on that frame despite rounding of the decimal
+// seconds.
+inline int64_t StreamTsOf(double seconds, double startTime, AVRational tb) {
+    const double ticks = (seconds + startTime) * tb.den / tb.num;
+    return int64_t(std::floor(ticks + 1e-3));
+}
 
 // True when the path contains ".asf", ".wma" or ".wmv" anywhere, in any case.
 bool IsWindowsMediaPath(const std::string& path);

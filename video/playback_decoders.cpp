@@ -61,13 +61,12 @@ void PlaybackEngine::VideoLoop() {
                 std::lock_guard lock(m_control);
                 dropBefore = m_dropBefore;
             }
-            window.Reset(int64_t(std::floor((dropBefore + m_info.startTime) / av_q2d(tb) + 1e-3)));
+            window.Reset(StreamTsOf(dropBefore, m_info.startTime, tb));
         }
         const bool end = item->packet == nullptr;
         if (!end) {
             const int64_t pts = item->packet->pts;
-            m_videoDec->skip_frame = window.Superseded(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-            window.Sent(pts);
+            m_videoDec->skip_frame = window.Send(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         }
         int rc = avcodec_send_packet(m_videoDec.get(), item->packet.get());
         if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) ++m_decodeFailures;

@@ -44,6 +44,13 @@ public:
     bool Superseded(int64_t pts) const {
         return pts != AV_NOPTS_VALUE && m_covered != AV_NOPTS_VALUE && pts < m_covered;
     }
+    // A packet goes to the decoder: whether its picture may be dropped when
+    // nothing refers to it (Superseded), then noted as sent.
+    bool Send(int64_t pts) {
+        const bool superseded = Superseded(pts);
+        Sent(pts);
+        return superseded;
+    }
     // A packet went to the decoder.
     void Sent(int64_t pts) {
         if (pts == AV_NOPTS_VALUE || m_target == AV_NOPTS_VALUE) return;

@@ -25,8 +25,6 @@ void ToneMapper::GraphDeleter::operator()(AVFilterGraph* graph) const { avfilter
 ToneMapper::ToneMapper() = default;
 ToneMapper::~ToneMapper() = default;
 
-const char* ToneMapper::Chain() { return kChain; }
-
 bool ToneMapper::IsHdr(const AVFrame* frame) {
     return frame && (frame->color_trc == AVCOL_TRC_SMPTE2084 || frame->color_trc == AVCOL_TRC_ARIB_STD_B67);
 }

@@ -25,9 +25,6 @@ public:
     // filters cannot be had or fail on it.
     FramePtr Map(const AVFrame* frame);
 
-    // The filter chain, also what the command line would be given.
-    static const char* Chain();
-
 private:
     struct Key {
         int width = 0, height = 0, format = -1, trc = -1, primaries = -1, space = -1, range = -1;
