@@ -44,20 +44,19 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const size_t perRow = columns < 1 ? count : size_t(columns);
     const size_t rows = perRow == 0 ? 0 : (count + perRow - 1) / perRow;
-    if (cores == 1 || rows < 2 || sourcePixels < kParallelPixels ||
-        !RowsAreDisjoint(tiles, count, perRow)) {
+    const bool parallel = cores > 1 && rows >= 2 && sourcePixels >= kParallelPixels &&
+                          RowsAreDisjoint(tiles, count, perRow);
+    if (parallel) {
+        // Pending text of the sheet and of the frames goes into their buffers
+        // here, once, so the workers below only read the frames and write
+        // their tiles.
         try {
-            for (size_t k = 0; k < count; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+            sheet.Pixels();
+            for (size_t k = 0; k < count; ++k) frames[k]->Pixels();
         } catch (const std::bad_alloc&) {
             return OpResult::Failure(kOutOfMemory);
         }
-        return OpResult::Success();
     }
-
-    // Pending text of the sheet and of the frames goes into their buffers here,
-    // once, so the workers below only read the frames and write their tiles.
-    sheet.Pixels();
-    for (size_t k = 0; k < count; ++k) frames[k]->Pixels();
 
     // One grid row at a time per worker, left to right within the row (tiles
     // of one row may touch when there is no gap between the columns).
@@ -78,7 +77,7 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
     };
     std::vector<std::jthread> threads;
     try {
-        for (unsigned t = 1; t < std::min<size_t>(cores, rows); ++t) threads.emplace_back(drawRows);
+        for (unsigned t = 1; parallel && t < std::min<size_t>(cores, rows); ++t) threads.emplace_back(drawRows);
     } catch (const std::system_error&) {
         // No more threads to be had: this thread draws what is left.
     }
