@@ -6,13 +6,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "res/app_title.h"
 #include "res/icons.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Reelcap"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap::fromImage(AppIconImage(32)));
-    auto* name = new QLabel(QStringLiteral("Reelcap"), this);
+    auto* name = new QLabel(QString::fromLatin1(kAppTitle), this);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -3,6 +3,7 @@
 // the program's commands tell the user what went wrong.
 #include <string>
 
+#include "res/app_title.h"
 #include "res/commands.h"
 #include "widgets/prompts.h"
 

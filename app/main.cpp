@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/reelcap_app.h"
+#include "res/app_title.h"
 #include "settings/options_store.h"
 
 int main(int argc, char** argv) {
@@ -9,7 +10,7 @@ int main(int argc, char** argv) {
     // application and its window are gone.
     OptionsStore store(OptionsStore::DefaultPath());
     QApplication qtApp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Reelcap"));
+    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     QApplication::setDesktopFileName(QStringLiteral("reelcap"));
     int code = 0;
     {

@@ -18,11 +18,12 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/grab_sequence.h"
+#include "capture/grab_sequence.h"
 #include "app/video_area.h"
+#include "res/app_title.h"
 #include "res/commands.h"
 #include "res/icons.h"
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 #include "video/movie_player.h"
 
 CMainFrame::EventPause::EventPause(CMainFrame& frame) : m_notifier(frame.m_eventNotifier.get()) {
@@ -78,10 +79,9 @@ CMainFrame::CMainFrame() {
     connect(m_slider, &QSlider::sliderReleased, this, [this] { OnHScroll(TB_ENDTRACK); });
 
     m_videoArea = new CVideoArea(central);
-    m_videoArea->SetSource([this]() -> const CMoviePlayer* {
-        return m_playMode == NoMovie ? nullptr : m_player.get();
+    m_videoArea->SetSource([this]() -> VideoImagePtr {
+        return m_playMode == NoMovie || !m_player ? nullptr : m_player->CurrentPicture();
     });
-    m_videoArea->SetResizeHook([this] { PlaceVideo(); });
 
     m_strip = new CThumbStrip(central);
     m_strip->Create(0, 100, 400, 100, central);
@@ -147,8 +147,7 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    m_readyLabel = new QLabel(QString::fromLatin1(kIdleMessage), bar);
-    bar->addWidget(m_readyLabel, 1);
+    bar->addWidget(new QLabel(QString::fromLatin1(kIdleMessage), bar), 1);
     for (const char* key : {"CAP", "NUM", "SCRL"}) {
         auto* pane = new QLabel(QString::fromLatin1(key), bar);
         pane->setFrameShape(QFrame::Panel);
@@ -178,8 +177,6 @@ QRect CMainFrame::GetVideoRect() const {
 }
 
 void CMainFrame::PlaceVideo() {
-    if (!m_player) return;
-    m_player->SetVideoPosition(0, 0, m_videoArea->width(), m_videoArea->height());
     m_videoArea->update();
 }
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 
 class CMoviePlayer;
 class CThumbStrip;
@@ -93,7 +93,6 @@ public:
     const MovieDetails& Details() const { return m_details; }
     CThumbStrip& Strip() const { return *m_strip; }
     QSlider& Slider() const { return *m_slider; }
-    QToolBar& ToolBar() const { return *m_toolBar; }
     float SliderScale() const { return m_sliderScale; }
     // The menu or toolbar action of a command id; null for an unknown id.
     QAction* Action(int id) const;
@@ -128,7 +127,6 @@ private:
     QSlider* m_slider = nullptr;
     CVideoArea* m_videoArea = nullptr;
     CThumbStrip* m_strip = nullptr;
-    QLabel* m_readyLabel = nullptr;
     QTimer* m_timer = nullptr;
     std::map<int, QAction*> m_actions;
     std::unique_ptr<CMoviePlayer> m_player;

@@ -1,15 +1,15 @@
 // Opening and closing movies, loading a folder of pictures, saving frames.
 #include <QMetaObject>
 #include <filesystem>
-#include <system_error>
 
 #include "app/app_message.h"
-#include "app/folder_pictures.h"
-#include "app/frame_files.h"
+#include "capture/folder_pictures.h"
+#include "capture/frame_files.h"
+#include "capture/player_details.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
 #include "app/video_area.h"
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 #include "video/movie_player.h"
 #include "widgets/progress_steps.h"
 
@@ -30,12 +30,7 @@ void CMainFrame::OpenMovie(const std::string& path) {
         ShowAppMessage(this, why);
         return;
     }
-    std::error_code ec;
-    const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), ec);
-    int32_t width = 0;
-    int32_t height = 0;
-    m_player->GetNativeVideoSize(&width, &height);
-    m_details = MakeMovieDetails(path, ec ? 0 : uint64_t(size), width, height, m_player->GetDuration());
+    m_details = DetailsOfOpenedMovie(*m_player, path);
 
     m_playMode = ModeStopped;
     m_player->SetTimeFormat(TimeFormat::MediaTime);

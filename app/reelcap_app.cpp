@@ -5,10 +5,10 @@
 
 #include "app/about_dialog.h"
 #include "app/main_frame.h"
-#include "app/movie_files.h"
+#include "capture/movie_files.h"
 #include "app/sheet_commands.h"
 #include "res/commands.h"
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 
 CReelcapApp::CReelcapApp() = default;
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/app_message.h"
-#include "settings/options_dlg.h"
+#include "settings/dialog/options_dlg.h"
 #include "settings/options_store.h"
 #include "sheet/compose_sheet.h"
 #include "widgets/prompts.h"

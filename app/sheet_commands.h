@@ -4,7 +4,7 @@
 // writes the contact sheet there.
 #include <vector>
 
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 #include "image/dib_image.h"
 
 class QWidget;

@@ -4,22 +4,24 @@
 #include <QWidget>
 #include <functional>
 
-class CMoviePlayer;
+#include "video/video_image.h"
+
+class QPainter;
+
+// Fills `area` black and draws `picture` (when there is one) centred in it, as
+// large as fits at the picture's own aspect.
+void PaintLetterboxed(QPainter& painter, const QRect& area, const VideoImage* picture);
 
 class CVideoArea : public QWidget {
     Q_OBJECT
 public:
     explicit CVideoArea(QWidget* parent = nullptr);
-    // Asked at every paint: the player to draw, or null for black.
-    void SetSource(std::function<const CMoviePlayer*()> source) { m_source = std::move(source); }
-    // Called after every size change (the player is told where to draw).
-    void SetResizeHook(std::function<void()> hook) { m_resized = std::move(hook); }
+    // Asked at every paint: the picture to draw, or null for black.
+    void SetSource(std::function<VideoImagePtr()> source) { m_source = std::move(source); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    std::function<const CMoviePlayer*()> m_source;
-    std::function<void()> m_resized;
+    std::function<VideoImagePtr()> m_source;
 };

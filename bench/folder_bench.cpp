@@ -9,10 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/folder_pictures.h"
+#include "capture/folder_pictures.h"
 #include "app/main_frame.h"
 #include "bench_folder.h"
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 #include "widgets/prompts.h"
 
 namespace {

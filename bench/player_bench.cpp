@@ -11,11 +11,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "capture/grab_sequence.h"
+#include "image/dib_image.h"
 #include "video/movie_player.h"
 
 namespace {
@@ -39,19 +42,12 @@ bool EnsureClip() {
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// BGR rows, top first, of a grab block.
-std::vector<uint8_t> BgrOf(const uint8_t* block) {
+// BGR rows, top first, of a grabbed picture.
+std::vector<uint8_t> BgrOf(const CDibImage& image) {
     std::vector<uint8_t> out(size_t(kWidth) * kHeight * 3);
-    const uint8_t* rows = block + 40;
-    for (int y = 0; y < kHeight; ++y) {
-        const uint8_t* src = rows + size_t(kHeight - 1 - y) * kWidth * 4;
-        uint8_t* dst = out.data() + size_t(y) * kWidth * 3;
-        for (int x = 0; x < kWidth; ++x) {
-            dst[3 * x] = src[4 * x];
-            dst[3 * x + 1] = src[4 * x + 1];
-            dst[3 * x + 2] = src[4 * x + 2];
-        }
-    }
+    if (image.Width() != kWidth || image.Height() != kHeight) return {};
+    for (int y = 0; y < kHeight; ++y)
+        std::memcpy(out.data() + size_t(y) * kWidth * 3, image.StoredRow(kHeight - 1 - y), size_t(kWidth) * 3);
     return out;
 }
 
@@ -98,20 +94,18 @@ void BM_GrabAllPlayerVersusCommandLine(benchmark::State& state) {
         // Grab All stops and rewinds first.
         player.Stop();
         player.SetPosition(0.0, true);
-        const double duration = player.GetDuration();
         std::vector<double> frameTimes;
-        for (int k = 1; k <= kGrabs; ++k) {
-            const double t = k * duration / (kGrabs + 1);
-            player.SetPosition(t, true);
-            GrabBlock block = player.GetCurrentImage();
-            if (!block) continue;
+        GrabAllHooks hooks;
+        hooks.take = [&](GrabbedFrame frame) {
             state.PauseTiming();
-            playerFrames.push_back(BgrOf(block.get()));
-            // The player shows the last frame at or before t; the command line
-            // gives the first at or after its time, so it is asked for that frame.
-            frameTimes.push_back(std::floor(t * 30.0 + 1e-9) / 30.0);
+            playerFrames.push_back(BgrOf(*frame.image));
+            // The player shows the last frame at or before its position; the
+            // command line gives the first at or after its time, so it is
+            // asked for that frame.
+            frameTimes.push_back(std::floor(player.GetCurrentPosition() * 30.0 + 1e-9) / 30.0);
             state.ResumeTiming();
-        }
+        };
+        GrabEvenlySpaced(player, kGrabs, hooks);
         player.Close();
         const double playerSeconds = Seconds(std::chrono::steady_clock::now() - start);
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "image/dib_image.h"
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "image/index_pool.h"
 #include "cli/movie_plan.h"
 #include "cli/sheet_job.h"
 #include "sheet/compose_sheet.h"
@@ -139,30 +140,26 @@ int main(int argc, char** argv) {
     MeasureDetailsText("0", settings.options.labelFont, 0);
 
     const int total = int(plan.jobs.size());
-    std::atomic<int> nextJob{0};
     std::atomic<bool> anyFailed{false};
-    auto worker = [&] {
-        while (!g_stop) {
-            const int index = nextJob.fetch_add(1);
-            if (index >= total) return;
-            const MovieJob& job = plan.jobs[size_t(index)];
-            reporter.Progress(index + 1, total, job.movie, 0, settings.frames);
-            const OpResult result = MakeMovieSheet(job, settings, [&](int done, int frames) {
-                reporter.Progress(index + 1, total, job.movie, done, frames);
-                return !g_stop.load();
-            });
-            if (!result) {
-                // An interruption is told once, at the end, not for every movie it cut short.
-                if (!g_stop) reporter.Failure(job.movie, result.message);
-                anyFailed = true;
-            }
+    auto makeSheet = [&](size_t index) {
+        if (g_stop) return;
+        const MovieJob& job = plan.jobs[index];
+        const int number = int(index) + 1;
+        reporter.Progress(number, total, job.movie, 0, settings.frames);
+        const OpResult result = MakeMovieSheet(job, settings, [&](int done, int frames) {
+            reporter.Progress(number, total, job.movie, done, frames);
+            return !g_stop.load();
+        });
+        if (!result) {
+            // An interruption is told once, at the end, not for every movie it cut short.
+            if (!g_stop) reporter.Failure(job.movie, result.message);
+            anyFailed = true;
         }
     };
-    const int workers = std::max(1, std::min(settings.jobs, total));
-    std::vector<std::thread> threads;
-    for (int i = 1; i < workers; ++i) threads.emplace_back(worker);
-    worker();
-    for (std::thread& thread : threads) thread.join();
+    // This thread makes sheets too, so one fewer is started.
+    IndexPool pool(size_t(total), unsigned(std::max(1, std::min(settings.jobs, total)) - 1), makeSheet);
+    pool.Help();
+    pool.Join();
     reporter.Finish();
 
     if (g_stop) {

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "app/movie_files.h"
+#include "capture/movie_files.h"
 
 namespace fs = std::filesystem;
 

@@ -13,9 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/frame_files.h"
-#include "app/grab_sequence.h"
-#include "app/movie_details.h"
+#include "capture/frame_files.h"
+#include "image/atomic_file.h"
+#include "capture/grab_sequence.h"
+#include "capture/player_details.h"
 #include "sheet/compose_sheet.h"
 #include "video/movie_player.h"
 
@@ -49,34 +50,13 @@ private:
     bool m_keep = false;
 };
 
-// A hidden name beside `target` for the finished sheet until it is moved in.
-std::string StagingName(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    const fs::path path(target);
-    const std::string name = "." + path.filename().string() + ".part" + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter.fetch_add(1));
-    return (path.parent_path() / name).string();
-}
-
 // Moves the staged file onto `target`; without `replace` an existing target
 // (even one that appeared meanwhile) is left alone and the move fails.
 OpResult MoveInto(const std::string& staged, const std::string& target, bool replace) {
-    if (replace) {
-        if (std::rename(staged.c_str(), target.c_str()) == 0) return OpResult::Success();
-        return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(errno));
-    }
-    if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-        return OpResult::Success();
-    if (errno == EEXIST) return OpResult::Failure(ExistsReason(target));
-    if (errno == EINVAL || errno == ENOSYS) {
-        // A file system without the no-replace rename: a hard link never replaces either.
-        if (::link(staged.c_str(), target.c_str()) == 0) {
-            ::unlink(staged.c_str());
-            return OpResult::Success();
-        }
-        if (errno == EEXIST) return OpResult::Failure(ExistsReason(target));
-    }
-    return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(errno));
+    const int error = MoveFileInto(staged, target, replace);
+    if (error == 0) return OpResult::Success();
+    if (error == EEXIST && !replace) return OpResult::Failure(ExistsReason(target));
+    return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(error));
 }
 
 OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<GrabbedFrame>& frames,
@@ -139,9 +119,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
             return OpResult::Failure("no picture to grab (the file has no video stream)");
         if (OpResult memory = CheckGrabMemory(width, height, settings.frames); !memory) return memory;
-        std::error_code error;
-        const uintmax_t size = fs::file_size(job.movie, error);
-        details = MakeMovieDetails(job.movie, error ? 0 : uint64_t(size), width, height, player.GetDuration());
+        details = DetailsOfOpenedMovie(player, job.movie);
 
         // Grab All's own sequence: stopped, rewound, then N even steps.
         player.Stop();
@@ -171,7 +149,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         if (!error) target = real.string();
     }
     WrittenFiles written;
-    const std::string staged = StagingName(target);
+    const std::string staged = StagingNameFor(target, ".part");
     written.Add(staged);
     if (OpResult saved = ComposeSheet(images, labels, settings.options, details, staged); !saved) return saved;
     if (!job.framesFolder.empty()) {

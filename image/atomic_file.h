@@ -17,6 +17,29 @@
 
 #include "image/op_result.h"
 
+// A hidden name beside `target` for its contents until they are complete:
+// ".NAME.<tag><pid>-<count>", unique within this process.
+inline std::string StagingNameFor(const std::string& target, const char* tag) {
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    return folder + "." + name + tag + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+}
+
+// Moves a finished file onto `target`: 0, or the errno of the failure. Without
+// `replace` an existing target (even one that appeared a moment ago) is left
+// alone and the move fails with EEXIST.
+inline int MoveFileInto(const std::string& staged, const std::string& target, bool replace) {
+    if (replace) return std::rename(staged.c_str(), target.c_str()) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the no-replace rename: a hard link never replaces either.
+    if (::link(staged.c_str(), target.c_str()) != 0) return errno;
+    ::unlink(staged.c_str());
+    return 0;
+}
+
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string target) : m_target(std::move(target)) {}
@@ -70,11 +93,9 @@ inline OpResult AtomicFileWriter::Open() {
     if (targetExists && S_ISDIR(existing.st_mode)) return Fail("Cannot write", EISDIR);
     if (targetExists && ::access(m_target.c_str(), W_OK) != 0) return Fail("Cannot write", errno);
 
-    static std::atomic<unsigned> counter{0};
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        m_temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter.fetch_add(1));
+        m_temp = StagingNameFor(m_target, ".tmp");
         fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             const int error = errno;
@@ -104,7 +125,7 @@ inline OpResult AtomicFileWriter::Commit(bool sync) {
     FILE* file = m_file;
     m_file = nullptr;
     if (std::fclose(file) != 0) return Fail("Cannot write", errno);
-    if (std::rename(m_temp.c_str(), m_target.c_str()) != 0) return Fail("Cannot replace", errno);
+    if (const int error = MoveFileInto(m_temp, m_target, true)) return Fail("Cannot replace", error);
     m_temp.clear();
     return OpResult::Success();
 }

@@ -18,8 +18,8 @@
 namespace {
 
 QString FaceName(const LOGFONTA& font) {
-    const char* face = font.lfFaceName;
-    return QString::fromLatin1(face, qsizetype(strnlen(face, LF_FACESIZE)));
+    const std::string_view face = FaceNameOf(font);
+    return QString::fromLatin1(face.data(), qsizetype(face.size()));
 }
 
 // Negative heights are character (em) heights; positive ones are cell heights

@@ -4,6 +4,8 @@
 // options file) or handed out as raw memory (BITMAPINFOHEADER in frame grabs).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 // 0x00BBGGRR: red in the low byte.
 using COLORREF = uint32_t;
@@ -71,6 +73,12 @@ static_assert(offsetof(LOGFONTA, lfWeight) == 16);
 static_assert(offsetof(LOGFONTA, lfItalic) == 20);
 static_assert(offsetof(LOGFONTA, lfPitchAndFamily) == 27);
 static_assert(offsetof(LOGFONTA, lfFaceName) == 28);
+
+// The face name up to its NUL, or all LF_FACESIZE bytes when it has none.
+inline std::string_view FaceNameOf(const LOGFONTA& font) {
+    const void* nul = std::memchr(font.lfFaceName, 0, LF_FACESIZE);
+    return {font.lfFaceName, nul ? size_t(static_cast<const char*>(nul) - font.lfFaceName) : size_t(LF_FACESIZE)};
+}
 
 // Text format flags understood by CDibImage::PaintText.
 constexpr uint32_t DT_LEFT = 0x0;

@@ -18,10 +18,6 @@ enum CommandId : int {
     ID_APP_ABOUT = 57664,
 };
 
-constexpr int IDC_POSITION_SLIDER = 40155;
-constexpr int ID_POSITION_TIMER = 40156;
-
-inline constexpr const char* kAppTitle = "Reelcap";
 inline constexpr const char* kIdleMessage = "Ready";
 
 // One menu item; id 0 is a separator.

@@ -2,6 +2,8 @@
 // Every user setting, stored on disk as this exact 456-byte little-endian record.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 #include "image/gdi_types.h"
 
@@ -73,3 +75,10 @@ static_assert(offsetof(SheetOptions, jpegQuality) == 184);
 static_assert(offsetof(SheetOptions, progressive) == 188);
 static_assert(offsetof(SheetOptions, frameCount) == 192);
 static_assert(offsetof(SheetOptions, detailsTemplate) == 196);
+
+// The details template up to its NUL (or its full 260 bytes when it has none).
+inline std::string_view StoredTemplate(const SheetOptions& options) {
+    const char* begin = options.detailsTemplate;
+    const void* nul = std::memchr(begin, 0, sizeof options.detailsTemplate);
+    return {begin, nul ? size_t(static_cast<const char*>(nul) - begin) : sizeof options.detailsTemplate};
+}

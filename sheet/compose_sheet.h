@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 #include "image/dib_image.h"
 #include "image/op_result.h"
 #include "settings/sheet_options.h"

@@ -24,14 +24,6 @@ std::string SubstituteDetails(std::string_view detailsTemplate, const MovieDetai
     return text;
 }
 
-std::string_view StoredTemplate(const SheetOptions& options) {
-    const char* begin = options.detailsTemplate;
-    const void* nul = std::memchr(begin, 0, sizeof options.detailsTemplate);
-    const size_t length =
-        nul ? size_t(static_cast<const char*>(nul) - begin) : sizeof options.detailsTemplate;
-    return {begin, length};
-}
-
 namespace {
 
 uint32_t CornerFlags(int32_t position) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 #include "settings/sheet_options.h"
 
 // Every non-overlapping occurrence of `from`, left to right, replaced by `to`.
@@ -16,9 +16,6 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 // "[DURATION]" replaced in that order; later passes also act on text inserted
 // by earlier ones. The result has no length limit.
 std::string SubstituteDetails(std::string_view detailsTemplate, const MovieDetails& details);
-
-// The stored template up to its NUL (or its full 260 bytes when it has none).
-std::string_view StoredTemplate(const SheetOptions& options);
 
 // DT_EXPANDTABS plus the alignment of the block's corner; unknown positions
 // are drawn like TopLeft.

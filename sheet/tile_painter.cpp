@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <system_error>
-#include <thread>
+
+#include "image/index_pool.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
     for (size_t k = 0; k < count; ++k) {
         sourcePixels += size_t(frames[k]->Width()) * size_t(frames[k]->Height());
     }
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = CoreCount();
     const size_t perRow = columns < 1 ? count : size_t(columns);
     const size_t rows = perRow == 0 ? 0 : (count + perRow - 1) / perRow;
     const bool parallel = cores > 1 && rows >= 2 && sourcePixels >= kParallelPixels &&
@@ -62,26 +62,21 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
     // of one row may touch when there is no gap between the columns).
     // An exception leaving a thread would end the program: running out of
     // memory in any of them becomes this call's failure instead.
-    std::atomic<size_t> next{0};
     std::atomic<bool> outOfMemory{false};
-    auto drawRows = [&] {
+    IndexPool* running = nullptr;
+    auto drawRow = [&](size_t row) {
         try {
-            for (size_t row = next++; row < rows; row = next++) {
-                const size_t end = std::min(count, (row + 1) * perRow);
-                for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
-            }
+            const size_t end = std::min(count, (row + 1) * perRow);
+            for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
-            next = rows;  // the others stop after their current row
+            running->Stop();  // the others stop after their current row
         }
     };
-    std::vector<std::jthread> threads;
-    try {
-        for (unsigned t = 1; parallel && t < std::min<size_t>(cores, rows); ++t) threads.emplace_back(drawRows);
-    } catch (const std::system_error&) {
-        // No more threads to be had: this thread draws what is left.
-    }
-    drawRows();
-    threads.clear();  // joins
+    // This thread draws too, so one fewer is started.
+    IndexPool pool(rows, parallel ? unsigned(std::min<size_t>(cores, rows)) - 1 : 0, drawRow);
+    running = &pool;
+    pool.Help();
+    pool.Join();
     return outOfMemory ? OpResult::Failure(kOutOfMemory) : OpResult::Success();
 }

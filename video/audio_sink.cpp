@@ -16,10 +16,12 @@ class PullDevice : public QIODevice {
 public:
     explicit PullDevice(AudioSink::Pull pull) : m_pull(std::move(pull)) {}
     bool isSequential() const override { return true; }
+    // Sound is made on demand: there is always more to read.
     qint64 bytesAvailable() const override { return 1 << 16; }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override { return m_pull(data, maxSize); }
+    // QIODevice requires it; the sink only reads from this device, never writes.
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:

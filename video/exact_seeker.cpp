@@ -74,7 +74,6 @@ bool ExactSeeker::ShouldSeek(int64_t target) const {
 }
 
 bool ExactSeeker::SeekBefore(int64_t target) {
-    ++m_seeks;
     int rc = av_seek_frame(m_fmt.get(), m_info.videoStream, target, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) rc = avformat_seek_file(m_fmt.get(), m_info.videoStream, INT64_MIN, target, target, 0);
     if (rc < 0) rc = av_seek_frame(m_fmt.get(), -1, m_fmt->start_time == AV_NOPTS_VALUE ? 0 : m_fmt->start_time,
@@ -95,7 +94,6 @@ bool ExactSeeker::SeekBefore(int64_t target) {
 }
 
 void ExactSeeker::TakeFrame(FramePtr frame, int64_t target) {
-    ++m_decodedFrames;
     int64_t pts = frame->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE) pts = m_lastFrameTs == AV_NOPTS_VALUE ? 0 : m_lastFrameTs + 1;
     m_lastFrameTs = pts;

@@ -41,10 +41,6 @@ public:
     // decode from a stalled read; null for none.
     void SetProgressCounter(std::atomic<uint64_t>* counter) { m_progress = counter; }
 
-    // How many decoded frames and seeks the calls so far cost (for tests).
-    int DecodedFrames() const { return m_decodedFrames; }
-    int Seeks() const { return m_seeks; }
-
 private:
     int64_t ToStreamTs(double seconds) const;
     double ToSeconds(int64_t ts) const;
@@ -81,6 +77,4 @@ private:
     TargetWindow m_window;  // which packets before the target need no picture
     const std::atomic<bool>* m_cancel = nullptr;
     std::atomic<uint64_t>* m_progress = nullptr;
-    int m_decodedFrames = 0;
-    int m_seeks = 0;
 };

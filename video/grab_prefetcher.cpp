@@ -19,19 +19,7 @@ constexpr auto kStalled = std::chrono::seconds(2);
 
 GrabPrefetcher::GrabPrefetcher(std::string path, int workers) : m_path(std::move(path)) {
     try {
-        for (int i = 0; i < workers; ++i) {
-            {
-                std::lock_guard lock(m_mutex);
-                ++m_live;
-            }
-            try {
-                m_threads.emplace_back(&GrabPrefetcher::WorkerLoop, this);
-            } catch (...) {
-                std::lock_guard lock(m_mutex);
-                --m_live;
-                throw;
-            }
-        }
+        for (int i = 0; i < workers; ++i) m_threads.push_back(m_live.Start([this] { WorkerLoop(); }));
     } catch (const std::system_error&) {
         // Fewer workers, or none: every Take then answers null and the caller
         // decodes for itself.
@@ -52,10 +40,7 @@ void GrabPrefetcher::RequestStop() {
     m_changed.notify_all();
 }
 
-bool GrabPrefetcher::WaitStopped(std::chrono::milliseconds limit) {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, limit, [&] { return m_live == 0; });
-}
+bool GrabPrefetcher::WaitStopped(std::chrono::milliseconds limit) { return m_live.WaitAllFinished(limit); }
 
 void GrabPrefetcher::DropLocked(const std::shared_ptr<Job>& job) {
     job->cancel = true;
@@ -67,10 +52,9 @@ VideoImagePtr GrabPrefetcher::Take(double seconds, int64_t target) {
     std::shared_ptr<Job> match;
     for (auto& job : m_jobs)
         if (std::fabs(job->time - seconds) < kSameTime) match = job;
-    if (!match) {
-        CancelAllLocked();  // the pattern broke
-        return nullptr;
-    }
+    // A time between the expected ones (a blank picture's replacement
+    // looked for): the caller decodes it, the predictions stay.
+    if (!match) return nullptr;
     // Anything predicted before this time will not be asked for any more.
     for (auto it = m_jobs.begin(); it != m_jobs.end();) {
         if ((*it)->time < match->time - kSameTime) {
@@ -103,7 +87,6 @@ VideoImagePtr GrabPrefetcher::Take(double seconds, int64_t target) {
     // answer when the asked time falls in the same frame interval.
     if (!match->done || !match->image) return nullptr;
     if (target < match->from || target >= match->until) return nullptr;
-    ++m_hits;
     return match->image;
 }
 
@@ -131,11 +114,6 @@ void GrabPrefetcher::Predict(const std::vector<double>& times) {
     m_changed.notify_all();
 }
 
-void GrabPrefetcher::CancelAllLocked() {
-    for (auto& job : m_jobs) job->cancel = true;
-    m_jobs.clear();
-}
-
 void GrabPrefetcher::WorkerLoop() {
     bool outOfMemory = false;
     try {
@@ -152,7 +130,6 @@ void GrabPrefetcher::WorkerLoop() {
                 job->done = true;
             }
     }
-    --m_live;
     m_changed.notify_all();
 }
 

@@ -1,11 +1,10 @@
 #pragma once
-// Grab All asks for frames at evenly spaced times, one after another. Once
-// that pattern shows, the next targets are decoded ahead on worker threads,
-// each with its own demuxer and a single-threaded decoder: separate groups of
-// pictures decode in parallel, which uses the cores better than frame threads
-// within one group. A prediction that does not come true is cancelled, and
-// after a second without requests the workers give back their demuxers,
-// decoders and pictures.
+// Pictures at times the caller said it will ask for next (Grab All's steps),
+// decoded ahead on worker threads, each with its own demuxer and a
+// single-threaded decoder: separate groups of pictures decode in parallel,
+// which uses the cores better than frame threads within one group. A
+// prediction that is passed over is cancelled, and after a second without
+// requests the workers give back their demuxers, decoders and pictures.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "video/live_threads.h"
 #include "video/video_image.h"
 
 class ExactSeeker;
@@ -28,8 +28,8 @@ public:
     GrabPrefetcher& operator=(const GrabPrefetcher&) = delete;
 
     // The exact picture at `seconds` (stream time `target`) when a prediction
-    // covers that time, waiting for it to finish; null otherwise. Predictions
-    // for earlier times are dropped. The wait ends, with null, when the
+    // covers that time, waiting for it to finish; null otherwise, leaving the
+    // predictions alone. Predictions for earlier times are dropped. The wait ends, with null, when the
     // workers read nothing for a while (a stalled disk or share).
     VideoImagePtr Take(double seconds, int64_t target);
     // Starts decoding these times ahead (earlier predictions not among them
@@ -39,8 +39,6 @@ public:
     void RequestStop();
     // Waits up to `limit` for every worker to have stopped after RequestStop.
     bool WaitStopped(std::chrono::milliseconds limit);
-
-    int Hits() const { return m_hits; }
 
 private:
     struct Job {
@@ -57,17 +55,15 @@ private:
     // pictures and closes `seeker` after a second without requests.
     std::shared_ptr<Job> NextJob(ExactSeeker& seeker);
     void DropLocked(const std::shared_ptr<Job>& job);
-    void CancelAllLocked();
 
     const std::string m_path;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::shared_ptr<Job>> m_jobs;
     bool m_quit = false;
-    int m_hits = 0;
     std::chrono::steady_clock::time_point m_lastRequest = std::chrono::steady_clock::now();
     int m_waiting = 0;  // Take calls waiting for a worker
     std::atomic<uint64_t> m_progress{0};  // packets read by all workers
-    int m_live = 0;  // workers not yet finished, under m_mutex
+    LiveThreads m_live;  // the workers, until their loops return
     std::vector<std::thread> m_threads;
 };

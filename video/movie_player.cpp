@@ -1,7 +1,6 @@
 #include "video/movie_player.h"
 
-#include <QImage>
-#include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <new>
@@ -97,7 +96,6 @@ long CMoviePlayer::Open(const char* fileName) {
 long CMoviePlayer::Close() {
     m_state = Closed;
     ReleasePrefetch();
-    m_lastStep = 0.0;
     m_aheadHits = 0;
     if (m_engine) {
         m_engine->SetFrameCallback(nullptr);
@@ -111,7 +109,7 @@ long CMoviePlayer::Close() {
 
 void CMoviePlayer::ReleasePrefetch() {
     Retire(std::move(m_prefetch));
-    m_lastExact = -1.0;
+    m_expected.clear();
 }
 
 long CMoviePlayer::Play() {
@@ -141,15 +139,20 @@ double CMoviePlayer::GetDuration() const { return m_engine ? m_engine->Info().du
 
 double CMoviePlayer::GetCurrentPosition() const { return m_engine ? m_engine->Position() : 0.0; }
 
-bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
-    if (!m_engine) return false;
-    if (!std::isfinite(position)) return false;
+double CMoviePlayer::SeekedPosition(double position) const {
     // Times travel in 100 ns units, truncated toward zero.
     // (a hair added so that decimal times such as 1.495 are not cut to 1.4949999)
     position = std::trunc(position * 1e7 + 1e-6) / 1e7;
     if (position < 0.0) position = 0.0;
     const double duration = GetDuration();
     if (duration > 0.0 && position > duration) position = duration;
+    return position;
+}
+
+bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
+    if (!m_engine) return false;
+    if (!std::isfinite(position)) return false;
+    position = SeekedPosition(position);
     m_engine->Seek(position);
     if (!refreshWhenStopped || m_state == Running || !m_seeker || !m_seeker->IsOpen()) return true;
     VideoImagePtr image = ExactFrame(position);
@@ -159,11 +162,41 @@ bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
 }
 
 namespace {
-// Targets foreseen at a time: one more than the workers, so that a worker that
-// finishes early finds the next job waiting.
-constexpr int kAheadTargets = 3;
-constexpr int kAheadWorkers = 2;
+// Two positions this close are the same (they differ only by rounding).
+constexpr double kSamePosition = 1e-6;
 }  // namespace
+
+void CMoviePlayer::ExpectPositions(std::vector<double> positions) {
+    ReleasePrefetch();
+    if (!m_engine || !m_seeker || !m_seeker->IsOpen()) return;
+    double before = GetCurrentPosition();
+    for (double p : positions) {
+        if (!std::isfinite(p)) continue;
+        p = SeekedPosition(p);
+        m_expected.push_back({p, p - before >= kAheadMinGap});
+        before = p;
+    }
+    // The first is asked for at once: the caller's own decoder, already open
+    // and in place, takes it while the workers open theirs for the next ones.
+    PredictExpected(1);
+}
+
+void CMoviePlayer::PredictExpected(size_t skip) {
+    std::vector<double> next;
+    for (size_t i = skip; i < m_expected.size() && i < skip + kAheadTargets; ++i)
+        if (m_expected[i].ahead) next.push_back(m_expected[i].position);
+    if (next.empty()) {
+        Retire(std::move(m_prefetch));
+        return;
+    }
+    try {
+        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
+        m_prefetch->Predict(next);
+    } catch (const std::bad_alloc&) {
+        // Decoding ahead is only a speed-up: without memory for it, none.
+        Retire(std::move(m_prefetch));
+    }
+}
 
 VideoImagePtr CMoviePlayer::ExactFrame(double position) {
     VideoImagePtr image;
@@ -172,28 +205,15 @@ VideoImagePtr CMoviePlayer::ExactFrame(double position) {
         ++m_aheadHits;
     else
         image = m_seeker->FrameAt(position);
-    // Grab All rewinds to 0 and then steps forward evenly: a step of at least
-    // two seconds from 0, or two equal such steps, foresee the next targets,
-    // which are decoded ahead in parallel.
-    const double step = position - m_lastExact;
-    const bool pattern = m_lastExact >= 0.0 && step >= 2.0 &&
-                         (m_lastExact == 0.0 || std::fabs(step - m_lastStep) < 1e-6);
-    m_lastStep = m_lastExact >= 0.0 ? step : 0.0;
-    m_lastExact = position;
-    if (pattern) {
-        std::vector<double> next;
-        for (int k = 1; k <= kAheadTargets; ++k)
-            if (position + k * step <= GetDuration()) next.push_back(position + k * step);
-        try {
-            if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
-            m_prefetch->Predict(next);
-        } catch (const std::bad_alloc&) {
-            // Decoding ahead is only a speed-up: without memory for it, none.
-            Retire(std::move(m_prefetch));
+    if (!m_expected.empty()) {
+        // An expected position reached: it and those before it are done.
+        const auto reached = std::find_if(m_expected.begin(), m_expected.end(), [&](const Expected& e) {
+            return std::fabs(e.position - position) < kSamePosition;
+        });
+        if (reached != m_expected.end()) {
+            m_expected.erase(m_expected.begin(), reached + 1);
+            PredictExpected(0);
         }
-    } else if (m_prefetch) {
-        // The pattern broke: the workers' demuxers, decoders and pictures go.
-        Retire(std::move(m_prefetch));
     }
     return image;
 }
@@ -215,36 +235,7 @@ bool CMoviePlayer::GetNativeVideoSize(int32_t* width, int32_t* height) const {
     return true;
 }
 
-bool CMoviePlayer::SetVideoPosition(int x, int y, int width, int height) {
-    if (!m_engine) return false;
-    m_videoRect = QRect(x, y, width, height);
-    return true;
-}
-
-bool CMoviePlayer::RepaintVideo(QPainter& painter) const {
-    if (!m_engine || !m_videoRect.isValid()) return false;
-    painter.fillRect(m_videoRect, Qt::black);
-    VideoImagePtr image = m_engine->CurrentImage();
-    if (!image || image->width <= 0 || image->height <= 0) return true;
-    // Largest rectangle of the picture's aspect that fits, centred.
-    const double scale = std::min(double(m_videoRect.width()) / image->width,
-                                  double(m_videoRect.height()) / image->height);
-    const int w = std::max(1, int(std::lround(image->width * scale)));
-    const int h = std::max(1, int(std::lround(image->height * scale)));
-    const QRect target(m_videoRect.x() + (m_videoRect.width() - w) / 2,
-                       m_videoRect.y() + (m_videoRect.height() - h) / 2, w, h);
-    const QImage view(reinterpret_cast<const uchar*>(image->pixels.data()), image->width, image->height,
-                      image->width * 4, QImage::Format_RGB32);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(target, view);
-    return true;
-}
-
-bool CMoviePlayer::RepaintVideo(QPaintDevice* device) const {
-    if (!device) return false;
-    QPainter painter(device);
-    return painter.isActive() && RepaintVideo(painter);
-}
+VideoImagePtr CMoviePlayer::CurrentPicture() const { return m_engine ? m_engine->CurrentImage() : nullptr; }
 
 double CMoviePlayer::GetCurrentFrameTime() const {
     VideoImagePtr image = m_engine ? m_engine->CurrentImage() : nullptr;

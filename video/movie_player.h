@@ -1,6 +1,6 @@
 #pragma once
 // One movie: open, play, pause, stop, seek, duration, position, events, the
-// picture on screen painted into a rectangle, and grabs of that picture.
+// picture on screen (which the caller paints), and grabs of that picture.
 // All members are called from one thread (the user-interface thread); decoding
 // and timing run on the player's own threads and reach the caller only through
 // the event descriptor and the optional frame callback.
@@ -8,14 +8,11 @@
 #include <functional>
 #include <memory>
 #include <string>
-
-#include <QRect>
+#include <vector>
 
 #include "video/player_types.h"
 #include "video/video_image.h"
 
-class QPainter;
-class QPaintDevice;
 class EventSignal;
 class ExactSeeker;
 class GrabPrefetcher;
@@ -49,16 +46,22 @@ public:
     // Absolute seek in seconds. With `refreshWhenStopped` on a movie that is not
     // running, the exact picture at that time is current when this returns.
     bool SetPosition(double position, bool refreshWhenStopped);
+    // The position SetPosition(position, ...) settles on: clamped to the movie
+    // and cut to 100 ns units.
+    double SeekedPosition(double position) const;
+    // The exact positions the next refreshing seeks will ask for, in order
+    // (Grab All's steps). Pictures there are decoded ahead on worker threads
+    // while the caller takes the earlier ones; a position that is not listed
+    // is decoded as usual and leaves the list alone. An empty list, Play and
+    // Close let the workers go.
+    void ExpectPositions(std::vector<double> positions);
     bool SetTimeFormat(TimeFormat format);
 
     // Coded size with the rotation applied; false (0 x 0) without a picture.
     bool GetNativeVideoSize(int32_t* width, int32_t* height) const;
-    // Where RepaintVideo draws, in the paint device's coordinates.
-    bool SetVideoPosition(int x, int y, int width, int height);
-    // Draws the current picture letterboxed at its display aspect into the
-    // video rectangle, with black bars.
-    bool RepaintVideo(QPainter& painter) const;
-    bool RepaintVideo(QPaintDevice* device) const;
+    // The picture on screen, already at its display aspect; null without one.
+    // Safe to keep and paint while the player moves on.
+    VideoImagePtr CurrentPicture() const;
 
     // Readable while events are queued; -1 when no movie is open.
     int GetEventHandle() const;
@@ -68,9 +71,8 @@ public:
     // The current picture as one block (header + bottom-up BGRX rows); null when
     // there is none.
     GrabBlock GetCurrentImage() const;
-    // The same as a raw block freed with FreeCurrentImage; negative on failure.
+    // The same as a raw block freed with FreeGrabBlock; negative on failure.
     long GetCurrentImage(uint8_t** block) const;
-    static void FreeCurrentImage(uint8_t* block) { FreeGrabBlock(block); }
 
     // Called on a player thread whenever a new picture is shown during
     // playback; the receiver should schedule a repaint on its own thread.
@@ -88,27 +90,39 @@ public:
     double GetFrameDuration() const;
     // Exact seeks answered by pictures decoded ahead (Grab All), since Open.
     int AheadHits() const { return m_aheadHits; }
+    // How many expected positions are decoded ahead at a time: one more than
+    // the workers, so that a worker that finishes early finds the next job.
+    static constexpr int kAheadTargets = 3;
+    static constexpr int kAheadWorkers = 2;
+    // A position nearer than this to the one before it is left to the
+    // caller's decoder, which reaches it by decoding forward from there.
+    static constexpr double kAheadMinGap = 2.0;
 
 private:
     PlayerState m_state = Closed;
     TimeFormat m_timeFormat = TimeFormat::MediaTime;
     std::string m_lastError;
     bool m_soundEnabled = true;
-    QRect m_videoRect;
     std::function<void()> m_frameCallback;
     std::unique_ptr<EventSignal> m_events;
     std::unique_ptr<PlaybackEngine> m_engine;
     std::unique_ptr<ExactSeeker> m_seeker;
-    // Grab All's evenly spaced exact seeks, decoded ahead.
+    // The expected positions not yet asked for, and the workers decoding the
+    // first of them ahead.
     std::string m_path;
+    struct Expected {
+        double position;
+        bool ahead;  // far enough past the one before to be worth a worker
+    };
+    std::vector<Expected> m_expected;
     std::unique_ptr<GrabPrefetcher> m_prefetch;
-    double m_lastExact = -1.0;
-    double m_lastStep = 0.0;
     int m_aheadHits = 0;
 
-    // The exact picture at `position`, decoded ahead when Grab All's pattern
-    // was foreseen; also foresees the next targets.
+    // The exact picture at `position`, decoded ahead when it was expected;
+    // then hands the next expected positions to the workers.
     VideoImagePtr ExactFrame(double position);
+    // Starts decoding the first expected positions ahead (from `skip` on).
+    void PredictExpected(size_t skip);
     // Lets go of the pictures decoded ahead and the workers' movies.
     void ReleasePrefetch();
 };

@@ -1,3 +1,4 @@
+#include "video/present_decision.h"
 #include "video/playback_engine.h"
 
 #include <cmath>
@@ -74,26 +75,13 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
 
 template <typename Loop>
 std::thread PlaybackEngine::Start(Loop loop) {
-    {
-        std::lock_guard lock(m_liveMutex);
-        ++m_live;
-    }
-    try {
-        return std::thread([this, loop] {
-            try {
-                (this->*loop)();
-            } catch (const std::bad_alloc&) {
-                OutOfMemory();
-            }
-            std::lock_guard lock(m_liveMutex);
-            --m_live;
-            m_liveChanged.notify_all();
-        });
-    } catch (...) {
-        std::lock_guard lock(m_liveMutex);
-        --m_live;
-        throw;
-    }
+    return m_live.Start([this, loop] {
+        try {
+            (this->*loop)();
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+        }
+    });
 }
 
 void PlaybackEngine::RequestStop() {
@@ -111,10 +99,7 @@ void PlaybackEngine::RequestStop() {
     if (m_audioOut) m_audioOut->Abort();
 }
 
-bool PlaybackEngine::WaitStopped(std::chrono::milliseconds limit) {
-    std::unique_lock lock(m_liveMutex);
-    return m_liveChanged.wait_for(lock, limit, [&] { return m_live == 0; });
-}
+bool PlaybackEngine::WaitStopped(std::chrono::milliseconds limit) { return m_live.WaitAllFinished(limit); }
 
 void PlaybackEngine::Close() {
     RequestStop();
@@ -341,7 +326,6 @@ std::function<void()> PlaybackEngine::Present(const PictureItem& item) {
     std::lock_guard lock(m_imageMutex);
     m_image = item.image;
     m_position = item.image->time;
-    ++m_presented;
     return m_frameCallback;
 }
 
@@ -406,10 +390,13 @@ void PlaybackEngine::PresentLoop() {
                 UpdateClockRunning();
             }
         }
-        const double delay = item.image->time - m_clock.Now();
-        if (delay > 0.002 && !firstAfterSeek) {
+        PresentFacts facts;
+        facts.delay = item.image->time - m_clock.Now();
+        facts.firstAfterSeek = firstAfterSeek;
+        facts.lateLimit = lateLimit;
+        if (DecidePresent(facts) == PresentStep::Wait) {
             std::unique_lock lock(m_control);
-            m_wake.wait_for(lock, std::chrono::duration<double>(std::min(delay, 0.02)));
+            m_wake.wait_for(lock, std::chrono::duration<double>(std::min(facts.delay, 0.02)));
             continue;
         }
         std::function<void()> callback;
@@ -420,15 +407,12 @@ void PlaybackEngine::PresentLoop() {
             std::lock_guard lock(m_control);
             if (!m_running || serial != m_serial.load()) continue;
             m_pictures.TryPop();
-            // A late picture is skipped to catch up, but never so many in a row
-            // that the screen freezes on a machine too slow for the movie, and
-            // only for a later picture already waiting: the movie's last
-            // picture is always shown.
-            bool laterWaiting = false;
-            m_pictures.Peek([&](const PictureItem& next) { laterWaiting = next.image && next.serial == serial; });
+            // Asked again now that the picture behind it is known: a late one
+            // is skipped only for a later one already waiting.
+            m_pictures.Peek([&](const PictureItem& next) { facts.laterWaiting = next.image && next.serial == serial; });
             const auto now = std::chrono::steady_clock::now();
-            if (delay < -lateLimit && !firstAfterSeek && laterWaiting &&
-                now - lastShown < std::chrono::milliseconds(250)) {
+            facts.sinceShown = std::chrono::duration<double>(now - lastShown).count();
+            if (DecidePresent(facts) == PresentStep::Drop) {
                 ++m_dropped;
                 continue;
             }

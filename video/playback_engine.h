@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "video/live_threads.h"
 #include "video/audio_output.h"
 #include "video/bounded_queue.h"
 #include "video/event_signal.h"
@@ -58,7 +59,6 @@ public:
     // Sound is playing through a device that has not failed.
     bool PlaysSound() const { return SoundOn(); }
     int64_t DroppedFrames() const { return m_dropped.load(); }
-    int64_t PresentedFrames() const { return m_presented.load(); }
 
 private:
     struct PacketItem {
@@ -134,14 +134,11 @@ private:
     std::function<void()> m_frameCallback;
 
     std::atomic<int64_t> m_dropped{0};
-    std::atomic<int64_t> m_presented{0};
 
-    // Threads started and not yet finished.
+    // Starts one of the loops, counted in m_live.
     template <typename Loop>
     std::thread Start(Loop loop);
-    std::mutex m_liveMutex;
-    std::condition_variable m_liveChanged;
-    int m_live = 0;
+    LiveThreads m_live;
 
     std::thread m_demuxThread;
     std::thread m_videoThread;

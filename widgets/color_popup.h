@@ -38,7 +38,6 @@ public:
 
     int HoveredItem() const { return m_hovered; }
     int ChosenItem() const { return m_chosenItem; }
-    COLORREF ChosenColor() const { return m_chosenColor; }
     // Drawn rectangle of an item in window coordinates (empty for none).
     QRect ItemRect(int item) const;
     // The item under a point in window coordinates, or kNone.

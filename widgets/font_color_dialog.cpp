@@ -29,7 +29,8 @@ CFontColorDlg::CFontColorDlg(const LOGFONTA& font, COLORREF color, QWidget* pare
     QFont start = FontForChooser(font, Dpi());
     if (!QFontDatabase::hasFamily(start.family())) {
         m_substitute = QFontInfo(start).family();
-        m_requestedFace = QByteArray(font.lfFaceName, qsizetype(strnlen(font.lfFaceName, LF_FACESIZE)));
+        const std::string_view face = FaceNameOf(font);
+        m_requestedFace = QByteArray(face.data(), qsizetype(face.size()));
         start.setFamily(m_substitute);
     }
     m_fonts->setCurrentFont(start);

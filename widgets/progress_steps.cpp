@@ -1,5 +1,7 @@
 #include "widgets/progress_steps.h"
 
+#include "res/app_title.h"
+
 #include <QCoreApplication>
 #include <QProgressDialog>
 
@@ -14,7 +16,7 @@ bool ProgressSteps::Step(int done, int total) {
     if (m_cancelled) return false;
     if (!m_dialog && m_clock.elapsed() >= kDelayMs) {
         m_dialog = std::make_unique<QProgressDialog>(m_text, QStringLiteral("Cancel"), 0, total, m_parent);
-        m_dialog->setWindowTitle(QStringLiteral("Reelcap"));
+        m_dialog->setWindowTitle(QString::fromLatin1(kAppTitle));
         m_dialog->setWindowModality(Qt::ApplicationModal);
         m_dialog->setMinimumDuration(0);
         m_dialog->setAutoClose(false);

@@ -14,7 +14,7 @@
 #include "app/reelcap_app.h"
 #include "res/commands.h"
 #include "settings/options_store.h"
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 #include "support/scripted_prompts.h"
 #include "support/test_paths.h"
 #include "video/movie_player.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <set>
 
-#include "app/grab_sequence.h"
+#include "capture/grab_sequence.h"
 #include "video/movie_player.h"
 #include "image/dib_image.h"
 #include "settings/sheet_options.h"

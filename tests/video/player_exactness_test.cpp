@@ -94,9 +94,9 @@ TEST(PlayerExactness, GrabAllLabelsAndFramesOnHundredSecondMovie) {
     }
 }
 
-TEST(PlayerExactness, EvenlySpacedSeeksStayExactWhenDecodedAhead) {
-    // Equal steps make the player decode the next targets ahead; the frames
-    // must be the same as without, also when the pattern then breaks.
+TEST(PlayerExactness, ExpectedSeeksStayExactWhenDecodedAhead) {
+    // Expected positions are decoded ahead; the frames must be the same as
+    // without, also for times between them and after a new list.
     CMoviePlayer player;
     ASSERT_EQ(player.Open(Clip("long100.mp4")), 0);
     player.Stop();
@@ -108,13 +108,20 @@ TEST(PlayerExactness, EvenlySpacedSeeksStayExactWhenDecodedAhead) {
         const double frameTime = std::floor(t * 25.0 + 1e-6) / 25.0;
         EXPECT_GE(Psnr(Grab(player), CliFrame(clip, frameTime, 64, 48)), 45.0);
     };
-    for (int k = 0; k < 9; ++k) check(3.3 + k * 9.1);
+    std::vector<double> targets;
+    for (int k = 0; k < 9; ++k) targets.push_back(3.3 + k * 9.1);
+    player.ExpectPositions(targets);
+    for (double t : targets) check(t);
     EXPECT_GE(player.AheadHits(), 5);
-    check(30.02);  // a time no prediction covered
+    player.ExpectPositions({49.1, 58.5, 67.6});
+    check(30.02);  // before the list and not in it: the list stays
     check(39.7);
     check(49.1);
-    check(58.5);  // the predicted next one, after a break
-    check(12.0);  // backwards
+    check(52.0);   // between two expected positions
+    check(58.5);
+    check(12.0);   // backwards
+    check(67.6);
+    EXPECT_GE(player.AheadHits(), 7);
 }
 
 TEST(PlayerExactness, VariableFrameRateGapsShowThePictureBeforeThem) {

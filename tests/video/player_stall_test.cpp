@@ -107,17 +107,19 @@ TEST_F(StandInReaders, GrabAllWorkersLetGoInTimeAndNeverFreezeTheCaller) {
     ASSERT_EQ(player.Open(Clip("long100.mp4")), 0) << player.GetLastErrorText();
     player.Stop();
     const int own = OpenReaders();
-    for (bool breakPattern : {true, false}) {  // a grab off the pattern, or a second without any
+    for (bool withdrawn : {true, false}) {  // the list withdrawn, or a second without any request
         ASSERT_TRUE(player.SetPosition(0.0, true));
+        player.ExpectPositions({20.0, 40.0, 60.0, 80.0});
         ASSERT_TRUE(player.SetPosition(20.0, true));
         ASSERT_TRUE(WaitUntil([&] { return OpenReaders() > own; }, 3s)) << "nothing was decoded ahead";
-        if (breakPattern) ASSERT_TRUE(player.SetPosition(33.0, true));
-        EXPECT_TRUE(WaitUntil([&] { return OpenReaders() == own; }, breakPattern ? 0ms : 3s));
+        if (withdrawn) player.ExpectPositions({});
+        EXPECT_TRUE(WaitUntil([&] { return OpenReaders() == own; }, withdrawn ? 0ms : 3s));
     }
     g.stallFrom = g.opened.load();  // the workers decoding ahead stall, even in their open
     g.stall = true;
     ASSERT_TRUE(player.SetPosition(0.0, true));
-    ASSERT_TRUE(player.SetPosition(20.0, true));  // foresees 40, 60, 80
+    player.ExpectPositions({20.0, 40.0, 60.0, 80.0});
+    ASSERT_TRUE(player.SetPosition(20.0, true));  // 40, 60 and 80 are being decoded ahead
     ASSERT_TRUE(StalledWithin(3s));
     // The next grab stops waiting for the stuck workers and decodes itself.
     EXPECT_LT(Seconds([&] { ASSERT_TRUE(player.SetPosition(40.0, true)); }), 4.0);
@@ -127,6 +129,7 @@ TEST_F(StandInReaders, GrabAllWorkersLetGoInTimeAndNeverFreezeTheCaller) {
     EXPECT_LT(Seconds([&] { player.Play(); }), 0.5);  // Play after Grab All
     player.Stop();
     ASSERT_TRUE(player.SetPosition(0.0, true));
+    player.ExpectPositions({30.0, 60.0, 90.0});
     ASSERT_TRUE(player.SetPosition(30.0, true));
     ASSERT_TRUE(StalledWithin(3s));
     EXPECT_LT(Seconds([&] { player.Close(); }), 0.5);

@@ -1,6 +1,4 @@
 // State machine, events, positions and painting of the movie player.
-#include <QImage>
-#include <QPainter>
 #include <atomic>
 
 #include "support/fake_audio_sink.h"
@@ -185,20 +183,6 @@ TEST(PlayerPlayback, PausedSeekShowsExactFrameAndResumesFromIt) {
     player.Play();
     EXPECT_TRUE(WaitUntil([&] { return player.GetCurrentPosition() > 1.4; }, 3s));
     EXPECT_GT(player.GetCurrentPosition(), 1.2);
-}
-
-TEST(PlayerPainting, RepaintLetterboxesWithBlackBars) {
-    CMoviePlayer player;
-    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
-    QImage canvas(400, 400, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    ASSERT_TRUE(player.SetVideoPosition(0, 0, 400, 400));
-    ASSERT_TRUE(player.RepaintVideo(&canvas));
-    // 320 x 240 fits as 400 x 300, centred: bars of 50 rows above and below.
-    EXPECT_EQ(canvas.pixel(200, 10), qRgb(0, 0, 0));
-    EXPECT_EQ(canvas.pixel(200, 390), qRgb(0, 0, 0));
-    EXPECT_NE(canvas.pixel(200, 200), qRgb(0, 0, 0));
-    EXPECT_NE(canvas.pixel(200, 60), qRgb(255, 255, 255));
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "strip/frame_list.h"
-#include "strip/strip_geometry.h"
-#include "strip/strip_row.h"
+#include "strip/view/strip_geometry.h"
+#include "strip/view/strip_row.h"
 
 class QAction;
 class QMenu;
@@ -62,7 +62,6 @@ public:
     // The text label box `index` shows (first line, cut with "..." if too wide).
     QString ShownLabel(int index) const;
     int DrawnTileCount() const { return m_row.DrawnTileCount(); }
-    QMenu& PopupMenu() { return *m_popupMenu; }
 
 protected:
     // Shows the popup at `globalPos` and answers the chosen item (null when

@@ -1,4 +1,4 @@
-#include "settings/options_dlg.h"
+#include "settings/dialog/options_dlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,13 +17,12 @@
 
 #include "image/log_font.h"
 #include "settings/typed_number.h"
+#include "res/app_title.h"
 #include "widgets/color_button.h"
 #include "widgets/dialog_units.h"
 #include "widgets/prompts.h"
 
 namespace {
-
-const char* const kCaption = "Reelcap";
 
 const char* const kLegend =
     "The folowing strings are replaced with the following values:\n\n"
@@ -33,9 +32,9 @@ const char* const kLegend =
     "[HEIGHT] : Height of the video in pixels\n"
     "[DURATION] : Duration of the video";
 
-// The stored template: CR LF line breaks, UTF-8, at most `limit` bytes, never
-// ending inside a character.
-std::string StoredTemplate(const QString& shown, size_t limit) {
+// The template as it is stored: CR LF line breaks, UTF-8, at most `limit`
+// bytes, never ending inside a character.
+std::string TemplateToStore(const QString& shown, size_t limit) {
     QString text = shown;
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     std::string bytes = text.toUtf8().toStdString();
@@ -48,15 +47,17 @@ std::string StoredTemplate(const QString& shown, size_t limit) {
 }
 
 // The template as the box edits it: one line feed per line break.
-QString ShownTemplate(const char* stored) {
-    QString text = QString::fromUtf8(stored, qsizetype(strnlen(stored, kDetailsTemplateSize)));
+QString ShownTemplate(const SheetOptions& options) {
+    const std::string_view stored = StoredTemplate(options);
+    QString text = QString::fromUtf8(stored.data(), qsizetype(stored.size()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QChar('\r'), QChar('\n'));
     return text;
 }
 
 QString FaceName(const LOGFONTA& font) {
-    return QString::fromLatin1(font.lfFaceName, qsizetype(strnlen(font.lfFaceName, LF_FACESIZE)));
+    const std::string_view face = FaceNameOf(font);
+    return QString::fromLatin1(face.data(), qsizetype(face.size()));
 }
 
 }  // namespace
@@ -180,29 +181,50 @@ void COptionsDlg::CreateControls() {
     m_template->setGeometry(du.Rect(70, 90, 216, 54));
     m_legend = button("legend", "Legend", 12, 129, 56, 14);
 
-    // Tab order as the controls are listed.
-    QWidget* const order[] = {m_cancel,    m_defaults,       m_apply,     m_columns,    m_tileWidth,
-                              m_tileHeight, m_gapWidth,      m_gapHeight, m_dropShadow, m_backColor,
-                              m_offsetX,   m_offsetY,        m_intensity, m_showLabels, m_labelFont,
-                              m_labelPosition, m_quality,    m_progressive, m_showDetails, m_detailsPosition,
-                              m_detailsFont, m_template,     m_legend};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    const std::vector<Field> fields = Fields();
+    for (size_t i = 1; i < fields.size(); ++i) setTabOrder(fields[i - 1].control, fields[i].control);
+}
+
+std::vector<COptionsDlg::Field> COptionsDlg::Fields() const {
+    return {{m_cancel, nullptr},
+            {m_defaults, nullptr},
+            {m_apply, nullptr},
+            {m_columns, &SheetOptions::columns},
+            {m_tileWidth, &SheetOptions::tileWidth},
+            {m_tileHeight, &SheetOptions::tileHeight},
+            {m_gapWidth, &SheetOptions::gapWidth},
+            {m_gapHeight, &SheetOptions::gapHeight},
+            {m_dropShadow, nullptr, &SheetOptions::dropShadow},
+            {m_backColor, nullptr},
+            {m_offsetX, &SheetOptions::shadowOffsetX},
+            {m_offsetY, &SheetOptions::shadowOffsetY},
+            {m_intensity, &SheetOptions::shadowIntensity},
+            {m_showLabels, nullptr, &SheetOptions::showLabels},
+            {m_labelFont, nullptr},
+            {m_labelPosition, &SheetOptions::labelPosition},
+            {m_quality, &SheetOptions::jpegQuality},
+            {m_progressive, nullptr, &SheetOptions::progressive},
+            {m_showDetails, nullptr, &SheetOptions::showDetails},
+            {m_detailsPosition, &SheetOptions::detailsPosition},
+            {m_detailsFont, nullptr},
+            {m_template, nullptr},
+            {m_legend, nullptr}};
 }
 
 void COptionsDlg::ConnectControls() {
-    for (QLineEdit* box : {m_columns, m_tileWidth, m_tileHeight, m_gapWidth, m_gapHeight, m_offsetX, m_offsetY,
-                           m_intensity, m_quality})
-        connect(box, &QLineEdit::textChanged, this, &COptionsDlg::MarkModified);
-    connect(m_template, &QPlainTextEdit::textChanged, this, &COptionsDlg::MarkModified);
-    for (QComboBox* list : {m_detailsPosition, m_labelPosition})
-        connect(list, &QComboBox::currentIndexChanged, this, &COptionsDlg::MarkModified);
-    connect(m_progressive, &QCheckBox::clicked, this, &COptionsDlg::MarkModified);
-    for (QCheckBox* box : {m_dropShadow, m_showDetails, m_showLabels}) {
-        connect(box, &QCheckBox::clicked, this, [this] {
-            EnableControls();
-            MarkModified();
-        });
+    for (const Field& field : Fields()) {
+        if (auto* box = qobject_cast<QLineEdit*>(field.control)) {
+            connect(box, &QLineEdit::textChanged, this, &COptionsDlg::MarkModified);
+        } else if (auto* list = qobject_cast<QComboBox*>(field.control)) {
+            connect(list, &QComboBox::currentIndexChanged, this, &COptionsDlg::MarkModified);
+        } else if (auto* check = qobject_cast<QCheckBox*>(field.control)) {
+            connect(check, &QCheckBox::clicked, this, [this] {
+                EnableControls();
+                MarkModified();
+            });
+        }
     }
+    connect(m_template, &QPlainTextEdit::textChanged, this, &COptionsDlg::MarkModified);
     connect(m_backColor, &CColorButton::ColorPicked, this, &COptionsDlg::MarkModified);
     connect(m_detailsFont, &QPushButton::clicked, this, [this] { ChooseFont(true); });
     connect(m_labelFont, &QPushButton::clicked, this, [this] { ChooseFont(false); });
@@ -218,7 +240,6 @@ void COptionsDlg::ConnectControls() {
 }
 
 void COptionsDlg::SetSaveMode(bool saveMode) {
-    m_saveMode = saveMode;
     setWindowTitle(saveMode ? QStringLiteral("Save") : QStringLiteral("Options"));
     m_apply->setText(saveMode ? QStringLiteral("Save") : QStringLiteral("Apply"));
 }
@@ -237,22 +258,19 @@ void COptionsDlg::EnableControls() {
 
 void COptionsDlg::Populate() {
     const SheetOptions& o = m_store.Options();
-    const std::pair<QLineEdit*, int32_t> numbers[] = {
-        {m_columns, o.columns},         {m_tileWidth, o.tileWidth}, {m_tileHeight, o.tileHeight},
-        {m_gapWidth, o.gapWidth},       {m_gapHeight, o.gapHeight}, {m_offsetX, o.shadowOffsetX},
-        {m_offsetY, o.shadowOffsetY},   {m_intensity, o.shadowIntensity}, {m_quality, o.jpegQuality}};
-    for (const auto& [box, value] : numbers) box->setText(QString::number(value));
-    m_template->setPlainText(ShownTemplate(o.detailsTemplate));
-    m_dropShadow->setChecked(o.dropShadow != 0);
+    for (const Field& field : Fields()) {
+        if (field.flag) {
+            static_cast<QCheckBox*>(field.control)->setChecked(o.*field.flag != 0);
+        } else if (field.number) {
+            const int32_t value = o.*field.number;
+            if (auto* list = qobject_cast<QComboBox*>(field.control))
+                list->setCurrentIndex(value >= 0 && value < list->count() ? int(value) : -1);
+            else
+                static_cast<QLineEdit*>(field.control)->setText(QString::number(value));
+        }
+    }
+    m_template->setPlainText(ShownTemplate(o));
     m_backColor->SetColor(o.backColor);
-    m_showDetails->setChecked(o.showDetails != 0);
-    m_showLabels->setChecked(o.showLabels != 0);
-    m_progressive->setChecked(o.progressive != 0);
-    auto select = [](QComboBox* list, int32_t position) {
-        list->setCurrentIndex(position >= 0 && position < list->count() ? int(position) : -1);
-    };
-    select(m_detailsPosition, o.detailsPosition);
-    select(m_labelPosition, o.labelPosition);
     m_detailsFont->setText(FaceName(o.detailsFont));
     m_labelFont->setText(FaceName(o.labelFont));
     EnableControls();
@@ -289,31 +307,27 @@ bool COptionsDlg::StoreControls() {
         {m_columns, "Columns"}, {m_tileWidth, "Tile Width"}, {m_tileHeight, "Tile Height"}};
     for (const auto& [box, name] : required) {
         if (AtoiLike(box->text().toStdString()) >= 1) continue;
-        Prompts::Current().Message(this, std::string(name) + " must be a number of at least 1.", kCaption,
+        Prompts::Current().Message(this, std::string(name) + " must be a number of at least 1.", kAppTitle,
                                    Prompts::Buttons::Ok, Prompts::Icon::Warning);
         box->setFocus(Qt::OtherFocusReason);
         box->selectAll();
         return false;
     }
     SheetOptions& o = m_store.Options();
-    o.columns = AtoiLike(m_columns->text().toStdString());
-    o.tileWidth = AtoiLike(m_tileWidth->text().toStdString());
-    o.tileHeight = AtoiLike(m_tileHeight->text().toStdString());
-    o.gapWidth = AtoiLike(m_gapWidth->text().toStdString());
-    o.gapHeight = AtoiLike(m_gapHeight->text().toStdString());
-    o.shadowOffsetX = AtoiLike(m_offsetX->text().toStdString());
-    o.shadowOffsetY = AtoiLike(m_offsetY->text().toStdString());
-    o.shadowIntensity = AtoiLike(m_intensity->text().toStdString());
-    o.jpegQuality = std::clamp(AtoiLike(m_quality->text().toStdString()), 0, 100);
-    o.dropShadow = m_dropShadow->isChecked() ? 1 : 0;
-    o.showDetails = m_showDetails->isChecked() ? 1 : 0;
-    o.showLabels = m_showLabels->isChecked() ? 1 : 0;
-    o.progressive = m_progressive->isChecked() ? 1 : 0;
-    o.detailsPosition = m_detailsPosition->currentIndex();
-    o.labelPosition = m_labelPosition->currentIndex();
+    for (const Field& field : Fields()) {
+        if (field.flag) {
+            o.*field.flag = static_cast<QCheckBox*>(field.control)->isChecked() ? 1 : 0;
+        } else if (field.number) {
+            if (auto* list = qobject_cast<QComboBox*>(field.control))
+                o.*field.number = list->currentIndex();
+            else
+                o.*field.number = AtoiLike(static_cast<QLineEdit*>(field.control)->text().toStdString());
+        }
+    }
+    o.jpegQuality = std::clamp(o.jpegQuality, 0, 100);
     const COLORREF back = m_backColor->GetColor();
     o.backColor = back == AUTOMATIC_COLOR ? kAutomaticBackColor : back;
-    const std::string text = StoredTemplate(m_template->toPlainText(), kDetailsTemplateSize - 1);
+    const std::string text = TemplateToStore(m_template->toPlainText(), kDetailsTemplateSize - 1);
     std::memset(o.detailsTemplate, 0, sizeof o.detailsTemplate);
     std::memcpy(o.detailsTemplate, text.data(), text.size());
     m_store.Save();
@@ -328,7 +342,7 @@ void COptionsDlg::reject() {
         done(QDialog::Rejected);
         return;
     }
-    const int answer = Prompts::Current().Message(this, "Save Changes?", kCaption, Prompts::Buttons::YesNoCancel,
+    const int answer = Prompts::Current().Message(this, "Save Changes?", kAppTitle, Prompts::Buttons::YesNoCancel,
                                                   Prompts::Icon::Warning);
     if (answer == Prompts::kYes) {
         // Saved, yet not an OK: in save mode no sheet follows.
@@ -342,5 +356,5 @@ void COptionsDlg::reject() {
 }
 
 void COptionsDlg::ShowLegend() {
-    Prompts::Current().Message(this, kLegend, kCaption, Prompts::Buttons::Ok, Prompts::Icon::None);
+    Prompts::Current().Message(this, kLegend, kAppTitle, Prompts::Buttons::Ok, Prompts::Icon::None);
 }

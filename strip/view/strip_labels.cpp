@@ -1,10 +1,10 @@
-#include "strip/strip_labels.h"
+#include "strip/view/strip_labels.h"
 
 #include <cmath>
 
 #include "image/gdi_types.h"
 #include "image/text_layout.h"
-#include "strip/strip_geometry.h"
+#include "strip/view/strip_geometry.h"
 
 QFont StripLabelFont() {
     QFont font(QStringLiteral("Arial"));

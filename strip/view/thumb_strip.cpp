@@ -1,4 +1,4 @@
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 
 #include <QEvent>
 #include <QMenu>
@@ -8,7 +8,7 @@
 #include <qdrawutil.h>
 
 #include "image/dib_image.h"
-#include "strip/strip_labels.h"
+#include "strip/view/strip_labels.h"
 #include "widgets/input_box.h"
 
 CThumbStrip::CThumbStrip(QWidget* parent)

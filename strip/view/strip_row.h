@@ -9,7 +9,7 @@
 #include <QImage>
 #include <vector>
 
-#include "strip/strip_geometry.h"
+#include "strip/view/strip_geometry.h"
 
 class FrameList;
 class QPainter;

@@ -1,4 +1,4 @@
-#include "app/frame_files.h"
+#include "capture/frame_files.h"
 
 #include <algorithm>
 #include <filesystem>

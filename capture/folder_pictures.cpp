@@ -1,15 +1,11 @@
-#include "app/folder_pictures.h"
+#include "capture/folder_pictures.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
+#include "image/index_pool.h"
 #include "strip/frame_list.h"
 
 namespace fs = std::filesystem;
@@ -79,71 +75,42 @@ FolderListing ListJpegFiles(const std::string& folder) {
 std::vector<LoadedPicture> LoadPictures(const std::string& folder,
                                         const std::vector<std::string>& names,
                                         const PictureLoadOptions& options) {
-    const int total = int(names.size());
-    std::vector<LoadedPicture> pictures(names.size());
-    std::atomic<int> next{0};
-    std::atomic<bool> stop{false};
-    std::mutex mutex;
-    std::condition_variable changed;
-    int done = 0;
-
+    const size_t total = names.size();
+    std::vector<LoadedPicture> pictures(total);
     const fs::path base = fs::u8path(folder);
-    auto work = [&] {
-        for (;;) {
-            if (stop.load()) return;
-            // Every index taken is decoded to its end, so after the joins the
-            // first min(next, total) entries are complete.
-            const int i = next.fetch_add(1);
-            if (i >= total) return;
-            LoadedPicture& picture = pictures[size_t(i)];
-            picture.name = names[size_t(i)];
-            try {
-                auto image = std::make_unique<CDibImage>();
-                const OpResult loaded = image->LoadJpeg((base / picture.name).string());
-                if (loaded) {
-                    if (options.thumbWidth > 0 && options.thumbHeight > 0) {
-                        picture.thumbnail =
-                            FrameList::MakeThumbnail(*image, options.thumbWidth, options.thumbHeight);
-                    }
-                    picture.image = std::move(image);
-                } else {
-                    picture.error = loaded.message;
-                }
-            } catch (const std::bad_alloc&) {
-                picture.image.reset();
-                picture.thumbnail.reset();
-                picture.error = "Not enough memory to load this picture";
+    auto decode = [&](size_t i) {
+        LoadedPicture& picture = pictures[i];
+        picture.name = names[i];
+        try {
+            auto image = std::make_unique<CDibImage>();
+            const OpResult loaded = image->LoadJpeg((base / picture.name).string());
+            if (loaded) {
+                if (options.thumbWidth > 0 && options.thumbHeight > 0)
+                    picture.thumbnail = FrameList::MakeThumbnail(*image, options.thumbWidth, options.thumbHeight);
+                picture.image = std::move(image);
+            } else {
+                picture.error = loaded.message;
             }
-            bool last = false;
-            {
-                std::lock_guard lock(mutex);
-                last = ++done == total;
-            }
-            // The caller looks every 50 ms; only the last picture wakes it early.
-            if (last) changed.notify_all();
+        } catch (const std::bad_alloc&) {
+            picture.image.reset();
+            picture.thumbnail.reset();
+            picture.error = "Not enough memory to load this picture";
         }
     };
 
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int workers = std::max(1, std::min(int(cores), total));
-    std::vector<std::thread> threads;
-    for (int w = 0; w < workers && total > 0; ++w) threads.emplace_back(work);
-
-    std::unique_lock lock(mutex);
-    int reported = -1;
-    while (done < total && !stop.load()) {
+    IndexPool pool(total, CoreCount(), decode);
+    if (pool.Threads() == 0) pool.Help();  // no thread to be had: decoded here
+    size_t reported = total + 1;
+    while (!pool.WaitFinished(std::chrono::milliseconds(50))) {
         // Progress runs here, on the caller's thread, never on a worker.
-        changed.wait_for(lock, std::chrono::milliseconds(50));
-        const int now = reported = done;
-        lock.unlock();
-        const bool goOn = !options.progress || options.progress(now, total);
-        lock.lock();
-        if (!goOn) stop = true;
+        reported = pool.Finished();
+        if (options.progress && !options.progress(int(reported), int(total))) pool.Stop();
     }
-    lock.unlock();
-    for (auto& thread : threads) thread.join();
-    const int finished = stop.load() ? std::min(next.load(), total) : total;
-    if (options.progress && !stop.load() && reported != total) options.progress(total, total);
-    pictures.resize(size_t(std::max(0, finished)));
+    pool.Join();
+    // Every index started was decoded to its end: the first Started() entries
+    // are complete.
+    const size_t finished = pool.Stopped() ? pool.Started() : total;
+    if (options.progress && !pool.Stopped() && reported != total) options.progress(int(total), int(total));
+    pictures.resize(finished);
     return pictures;
 }

@@ -1,4 +1,4 @@
-#include "strip/thumb_strip.h"
+#include "strip/view/thumb_strip.h"
 
 #include <QAction>
 #include <QLabel>

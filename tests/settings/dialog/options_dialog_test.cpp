@@ -9,7 +9,7 @@
 #include <deque>
 
 #include "app/sheet_commands.h"
-#include "settings/options_dlg.h"
+#include "settings/dialog/options_dlg.h"
 #include "sheet/compose_sheet.h"
 #include "support/test_paths.h"
 #include "widgets/color_button.h"

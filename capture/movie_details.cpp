@@ -1,4 +1,4 @@
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,9 +15,11 @@ std::string PrintF(const char* format, double value) {
 }  // namespace
 
 std::string FormatTimeLabel(double seconds) {
+    // A live stream or a broken header reports an infinite duration: no time
+    // to show, like a negative one or NaN.
+    if (!(seconds > 0.0) || std::isinf(seconds)) seconds = 0.0;
     // Beyond this the hour count no longer fits an integer; no movie is that long.
     constexpr double kLongest = 3600.0 * 1e15;
-    if (!(seconds > 0.0)) seconds = 0.0;  // negative and NaN
     if (seconds > kLongest) seconds = kLongest;
 
     // Multiplying by the reciprocals and truncating every step gives, for whole

@@ -1,4 +1,4 @@
-#include "strip/strip_row.h"
+#include "strip/view/strip_row.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -6,7 +6,7 @@
 
 #include "image/dib_image.h"
 #include "strip/frame_list.h"
-#include "strip/strip_labels.h"
+#include "strip/view/strip_labels.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/grab_sequence.h"
+#include "capture/grab_sequence.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,8 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 #include "image/memory_budget.h"
 #include "video/movie_player.h"
 
@@ -86,9 +87,37 @@ double LumaDeviation(const CDibImage& image) {
     return std::sqrt(std::max(0.0, squares / count - mean * mean));
 }
 
+namespace {
+
+// Where each of SeekPlayerBy's n steps of `step` from the current position
+// will land, exactly as the player will settle on them.
+std::vector<double> StepTargets(const CMoviePlayer& player, int n, double step) {
+    std::vector<double> targets;
+    targets.reserve(size_t(n));
+    const double duration = player.GetDuration();
+    double position = player.GetCurrentPosition();
+    for (int k = 0; k < n; ++k) {
+        position = player.SeekedPosition(std::clamp(position + step, 0.0, std::max(duration, 0.0)));
+        targets.push_back(position);
+    }
+    return targets;
+}
+
+// Lets the player's workers go however the sequence ends.
+struct ExpectedPositions {
+    CMoviePlayer& player;
+    ExpectedPositions(CMoviePlayer& p, std::vector<double> targets) : player(p) {
+        player.ExpectPositions(std::move(targets));
+    }
+    ~ExpectedPositions() { player.ExpectPositions({}); }
+};
+
+}  // namespace
+
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
     if (n < 1) return 0;
     const double step = player.GetDuration() / (double(n) + 1.0);
+    const ExpectedPositions expected(player, StepTargets(player, n, step));
     for (int k = 0; k < n; ++k) {
         const double position = SeekPlayerBy(player, step);
         if (hooks.afterSeek) hooks.afterSeek(position);

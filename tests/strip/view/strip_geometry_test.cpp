@@ -1,4 +1,4 @@
-#include "strip/strip_geometry.h"
+#include "strip/view/strip_geometry.h"
 
 #include <gtest/gtest.h>
 

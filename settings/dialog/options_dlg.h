@@ -7,6 +7,7 @@
 // and its accept button read "Save", and only an OK result writes a sheet.
 #include <QDialog>
 #include <QFont>
+#include <vector>
 
 #include "settings/options_store.h"
 
@@ -29,7 +30,6 @@ public:
     explicit COptionsDlg(OptionsStore& store, QWidget* parent = nullptr);
 
     void SetSaveMode(bool saveMode);
-    bool SaveMode() const { return m_saveMode; }
     // kOk only after Apply; kCancel otherwise (Save Changes? answered Yes too).
     int DoModal();
 
@@ -43,7 +43,6 @@ protected:
 
 private:
     void CreateControls();
-    void PlaceControls();
     void ConnectControls();
     void EnableControls();
     void UpdateTemplateFont();
@@ -54,6 +53,16 @@ private:
     void ShowLegend();
     void RestoreRecord();
     void MarkModified() { m_modified = true; }
+
+    // Every control that takes the focus, in tab order, with the record field
+    // it edits: a number (edit box or list), a flag (check box), or neither
+    // (buttons, the colour and the template, which are handled on their own).
+    struct Field {
+        QWidget* control;
+        int32_t SheetOptions::*number = nullptr;
+        uint8_t SheetOptions::*flag = nullptr;
+    };
+    std::vector<Field> Fields() const;
 
     OptionsStore& m_store;
     // The record as it was when the dialog opened: what the cancel paths restore.
@@ -85,5 +94,4 @@ private:
 
     QFont m_templateFont;
     bool m_modified = false;
-    bool m_saveMode = false;
 };

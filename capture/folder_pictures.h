@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_files.h"
+#include "capture/frame_files.h"
 #include "image/dib_image.h"
 #include "image/op_result.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/movie_details.h"
+#include "capture/movie_details.h"
 
 namespace {
 
@@ -34,7 +34,10 @@ TEST(FormatTimeLabel, LongTimesPrintAllHourDigits) {
 TEST(FormatTimeLabel, InvalidTimesPrintZero) {
     EXPECT_EQ(FormatTimeLabel(-5), "00:00:00");
     EXPECT_EQ(FormatTimeLabel(std::nan("")), "00:00:00");
-    EXPECT_FALSE(FormatTimeLabel(std::numeric_limits<double>::infinity()).empty());
+    EXPECT_EQ(FormatTimeLabel(std::numeric_limits<double>::infinity()), "00:00:00");
+    EXPECT_EQ(FormatTimeLabel(-std::numeric_limits<double>::infinity()), "00:00:00");
+    EXPECT_EQ(MakeMovieDetails("live.ts", 1, 2, 3, std::numeric_limits<double>::infinity()).durationText,
+              "00:00:00");
 }
 
 TEST(FormatFileSize, PowerOfTwoThresholds) {

@@ -1,4 +1,4 @@
-#include "app/movie_files.h"
+#include "capture/movie_files.h"
 
 #include <algorithm>
 #include <cctype>

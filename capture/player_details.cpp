@@ -1,0 +1,16 @@
+#include "capture/player_details.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "video/movie_player.h"
+
+MovieDetails DetailsOfOpenedMovie(const CMoviePlayer& player, const std::string& path) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), ec);
+    int32_t width = 0;
+    int32_t height = 0;
+    player.GetNativeVideoSize(&width, &height);
+    return MakeMovieDetails(path, ec ? 0 : uint64_t(size), width, height, player.GetDuration());
+}
