@@ -1,5 +1,5 @@
 #pragma once
-// "About Reelcap": the icon, the name and OK.
+// "About Reelcap": the icon, the name, the program's and libraries' versions and OK.
 #include <QDialog>
 
 class CAboutDlg : public QDialog {

@@ -1,10 +1,21 @@
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "app/reelcap_app.h"
 #include "res/app_title.h"
 #include "settings/options_store.h"
+#include "video/library_versions.h"
 
 int main(int argc, char** argv) {
+    // Asked from a terminal, often for a bug report: answered before any
+    // window, display or options file is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs(LibraryVersionText().c_str(), stdout);
+            return 0;
+        }
+    }
     // The options file is read (or created with the defaults) before anything
     // else and written back when the store goes out of scope, after the
     // application and its window are gone.

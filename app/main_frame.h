@@ -97,6 +97,10 @@ public:
     // The menu or toolbar action of a command id; null for an unknown id.
     QAction* Action(int id) const;
 
+signals:
+    // A movie opened successfully, by whatever way (menu, drop, argument).
+    void MovieOpened(const std::string& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -40,6 +40,7 @@ void CMainFrame::OpenMovie(const std::string& path) {
     PlaceVideo();
     OnPlay();
     UpdateToolbar();
+    emit MovieOpened(path);
 }
 
 void CMainFrame::CloseMovie() {

@@ -2,17 +2,25 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 
 #include "app/about_dialog.h"
 #include "app/main_frame.h"
 #include "capture/movie_files.h"
+#include "app/recent_movies.h"
+#include "app/remembered_folders.h"
 #include "app/sheet_commands.h"
+#include "app/shortcuts.h"
+#include "app/window_geometry.h"
 #include "res/commands.h"
 #include "strip/view/thumb_strip.h"
 
 CReelcapApp::CReelcapApp() = default;
 
-CReelcapApp::~CReelcapApp() = default;
+CReelcapApp::~CReelcapApp() {
+    if (m_mainFrame) SaveWindowGeometry(*m_mainFrame);
+}
 
 const std::vector<Prompts::FileFilter>& CReelcapApp::MovieFilters() {
     static const std::vector<Prompts::FileFilter> filters = [] {
@@ -47,6 +55,7 @@ bool CReelcapApp::InitInstance(const QStringList& arguments) {
     for (const auto& [id, handler] : handlers) {
         connect(m_mainFrame->Action(id), &QAction::triggered, this, handler);
     }
+    AddDesktopHabits();
     m_mainFrame->show();
     if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
         m_mainFrame->OpenMovie(arguments.first().toStdString());
@@ -56,28 +65,61 @@ bool CReelcapApp::InitInstance(const QStringList& arguments) {
 
 int CReelcapApp::Run() { return QApplication::exec(); }
 
-std::string CReelcapApp::BrowseForFolder() { return Prompts::Current().ChooseFolder(m_mainFrame.get(), ""); }
+void CReelcapApp::AddDesktopHabits() {
+    CMainFrame& frame = *m_mainFrame;
+    RestoreWindowGeometry(frame);
+    InstallShortcuts(frame);
+    // Recent Movies goes below Open Folder, with the other ways of opening.
+    QAction* openFolder = frame.Action(ID_OPEN_FOLDER);
+    for (QAction* top : frame.menuBar()->actions()) {
+        QMenu* menu = top->menu();
+        if (!menu || !menu->actions().contains(openFolder)) continue;
+        const QList<QAction*> items = menu->actions();
+        const qsizetype next = items.indexOf(openFolder) + 1;
+        m_recentMovies = new CRecentMoviesMenu(*menu, next < items.size() ? items[next] : nullptr, &frame,
+                                               [this](const std::string& path) { m_mainFrame->OpenMovie(path); });
+        break;
+    }
+    connect(&frame, &CMainFrame::MovieOpened, this, [this](const std::string& path) {
+        if (m_recentMovies) m_recentMovies->Note(path);
+        RememberFileFolder(FolderKind::Movies, path);
+    });
+}
+
+std::string CReelcapApp::BrowseForFolder(const std::string& startFolder) {
+    return Prompts::Current().ChooseFolder(m_mainFrame.get(), "", startFolder);
+}
 
 void CReelcapApp::OnFileOpen() {
-    const std::string path = Prompts::Current().OpenFileName(m_mainFrame.get(), MovieFilters());
-    if (!path.empty()) m_mainFrame->OpenMovie(path);
+    const std::string path =
+        Prompts::Current().OpenFileName(m_mainFrame.get(), MovieFilters(), StartFolder(FolderKind::Movies));
+    if (path.empty()) return;
+    // The folder is where the user went, even if this file does not open.
+    RememberFileFolder(FolderKind::Movies, path);
+    m_mainFrame->OpenMovie(path);
 }
 
 void CReelcapApp::OnOpenFolder() {
-    const std::string folder = BrowseForFolder();
-    if (!folder.empty()) m_mainFrame->LoadFolder(folder);
+    const std::string folder = BrowseForFolder(StartFolder(FolderKind::Pictures));
+    if (folder.empty()) return;
+    RememberFolder(FolderKind::Pictures, folder);
+    m_mainFrame->LoadFolder(folder);
 }
 
 void CReelcapApp::OnSaveMultiple() {
-    const std::string folder = BrowseForFolder();
-    if (!folder.empty()) m_mainFrame->SaveMultiple(folder);
+    const std::string folder = BrowseForFolder(StartFolder(FolderKind::Frames));
+    if (folder.empty()) return;
+    RememberFolder(FolderKind::Frames, folder);
+    m_mainFrame->SaveMultiple(folder);
 }
 
 void CReelcapApp::OnFileSave() {
     std::vector<const CDibImage*> frames;
     std::vector<const char*> labels;
     m_mainFrame->Strip().GetFrames(frames, labels);
-    RunSaveFileCommand(m_mainFrame.get(), frames, labels, m_mainFrame->Details());
+    const std::string path = RunSaveFileCommand(m_mainFrame.get(), frames, labels, m_mainFrame->Details(),
+                                                StartFolder(FolderKind::Sheets));
+    RememberFileFolder(FolderKind::Sheets, path);
 }
 
 void CReelcapApp::OnOptions() { RunOptionsCommand(m_mainFrame.get()); }

@@ -10,6 +10,7 @@
 #include "widgets/prompts.h"
 
 class CMainFrame;
+class CRecentMoviesMenu;
 
 class CReelcapApp : public QObject {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
     int Run();
 
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    CRecentMoviesMenu* RecentMovies() const { return m_recentMovies; }
 
     // The open dialog's filters, in order ("All Movies" first).
     static const std::vector<Prompts::FileFilter>& MovieFilters();
@@ -39,7 +41,10 @@ public:
 
 private:
     // A chosen folder, or "" when the chooser was cancelled.
-    std::string BrowseForFolder();
+    std::string BrowseForFolder(const std::string& startFolder);
+    // Shortcuts, Recent Movies and the remembered window and folders.
+    void AddDesktopHabits();
 
     std::unique_ptr<CMainFrame> m_mainFrame;
+    CRecentMoviesMenu* m_recentMovies = nullptr;  // owned by the File menu
 };

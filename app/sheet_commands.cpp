@@ -15,20 +15,24 @@ void RunOptionsCommand(QWidget* parent) {
     dialog.DoModal();
 }
 
-void RunSaveFileCommand(QWidget* parent, const std::vector<const CDibImage*>& frames,
-                        const std::vector<const char*>& labels, const MovieDetails& details) {
+std::string RunSaveFileCommand(QWidget* parent, const std::vector<const CDibImage*>& frames,
+                               const std::vector<const char*>& labels, const MovieDetails& details,
+                               const std::string& startFolder) {
     OptionsStore* store = OptionsStore::Instance();
-    if (!store) return;
+    if (!store) return {};
     {
         COptionsDlg dialog(*store, parent);
         dialog.SetSaveMode(true);
-        if (dialog.DoModal() != COptionsDlg::kOk) return;
+        if (dialog.DoModal() != COptionsDlg::kOk) return {};
     }
-    const std::string path = Prompts::Current().SaveFileName(parent, {{"JPEG Files", {"*.jpg"}}}, ".jpg");
-    if (path.empty()) return;
+    const std::string path =
+        Prompts::Current().SaveFileName(parent, {{"JPEG Files", {"*.jpg"}}}, ".jpg", startFolder);
+    if (path.empty()) return {};
     const OpResult result = ComposeSheet(frames, labels, store->Options(), details, path);
     if (!result) {
         ShowAppMessage(parent, "The contact sheet could not be saved.\n\n" + result.message,
                        Prompts::Icon::Error);
+        return {};
     }
+    return path;
 }

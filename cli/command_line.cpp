@@ -7,6 +7,7 @@
 
 #include "settings/options_store.h"
 #include "sheet/sheet_layout.h"
+#include "video/library_versions.h"
 
 namespace {
 
@@ -98,7 +99,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     }
     if (parser.isSet(version)) {
         outcome.kind = ParseOutcome::Done;
-        outcome.text = std::string(kProgram) + " " + REELCAP_VERSION + "\n";
+        // The same lines as the window program's, for bug reports.
+        outcome.text = LibraryVersionText();
         return outcome;
     }
     auto usage = [&](const std::string& message) {

@@ -53,13 +53,14 @@ int Prompts::Message(QWidget* parent, const std::string& text, const std::string
     }
 }
 
-std::string Prompts::OpenFileName(QWidget* parent, const std::vector<FileFilter>& filters) {
-    return FromQt(QFileDialog::getOpenFileName(parent, QString(), QString(), FilterText(filters)));
+std::string Prompts::OpenFileName(QWidget* parent, const std::vector<FileFilter>& filters,
+                                  const std::string& startFolder) {
+    return FromQt(QFileDialog::getOpenFileName(parent, QString(), ToQt(startFolder), FilterText(filters)));
 }
 
 std::string Prompts::SaveFileName(QWidget* parent, const std::vector<FileFilter>& filters,
-                                  const std::string& defaultSuffix) {
-    QFileDialog dialog(parent);
+                                  const std::string& defaultSuffix, const std::string& startFolder) {
+    QFileDialog dialog(parent, QString(), ToQt(startFolder));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(FilterText(filters));
@@ -71,8 +72,8 @@ std::string Prompts::SaveFileName(QWidget* parent, const std::vector<FileFilter>
     return FromQt(dialog.selectedFiles().first());
 }
 
-std::string Prompts::ChooseFolder(QWidget* parent, const std::string& title) {
-    return FromQt(QFileDialog::getExistingDirectory(parent, ToQt(title)));
+std::string Prompts::ChooseFolder(QWidget* parent, const std::string& title, const std::string& startFolder) {
+    return FromQt(QFileDialog::getExistingDirectory(parent, ToQt(title), ToQt(startFolder)));
 }
 
 bool Prompts::AskText(QWidget* parent, const std::string& prompt, std::string& text) {

@@ -26,14 +26,16 @@ public:
 
     virtual int Message(QWidget* parent, const std::string& text, const std::string& caption,
                         Buttons buttons, Icon icon);
+    // The file and folder dialogs open in `startFolder`; "" is the current folder.
     // A path to an existing file, or "" when cancelled.
-    virtual std::string OpenFileName(QWidget* parent, const std::vector<FileFilter>& filters);
+    virtual std::string OpenFileName(QWidget* parent, const std::vector<FileFilter>& filters,
+                                     const std::string& startFolder);
     // A path to write; asks before replacing an existing file and appends
     // `defaultSuffix` (".jpg") to a name typed without one. "" when cancelled.
     virtual std::string SaveFileName(QWidget* parent, const std::vector<FileFilter>& filters,
-                                     const std::string& defaultSuffix);
+                                     const std::string& defaultSuffix, const std::string& startFolder);
     // An existing folder, or "" when cancelled.
-    virtual std::string ChooseFolder(QWidget* parent, const std::string& title);
+    virtual std::string ChooseFolder(QWidget* parent, const std::string& title, const std::string& startFolder);
     // One line of text under `prompt`, starting as `text`; false when cancelled.
     virtual bool AskText(QWidget* parent, const std::string& prompt, std::string& text);
     // The platform colour dialog; false when cancelled.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -70,6 +71,33 @@ std::set<std::string> Names(const fs::path& folder) {
 int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
 
 }  // namespace
+
+// Bug reports quote these lines: both programs print the same ones, with the
+// libraries really loaded, without a display and without creating options.lyt.
+TEST(CliTest, BothProgramsPrintTheSameVersionLines) {
+    ScratchDir dir;
+    auto versionOf = [&](const char* program) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(QString::fromStdString(dir.path().string()));
+        process.start(program, {"--version"});
+        process.waitForFinished(60000);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << program;
+        EXPECT_EQ(process.exitCode(), 0) << program;
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QString sheet = versionOf(REELCAP_SHEET_PROGRAM);
+    EXPECT_EQ(versionOf(REELCAP_PROGRAM), sheet);
+    const QRegularExpression lines(QStringLiteral(
+        "^Reelcap \\d+\\.\\d+\\S*\n"
+        "FFmpeg \\S+: libavformat \\d+\\.\\d+\\.\\d+, libavcodec \\d+\\.\\d+\\.\\d+, .*libswresample \\d+\\.\\d+\\.\\d+\n"
+        "Qt 6\\.\\d+\\.\\d+\n"
+        "libjpeg-turbo \\d+\\.\\d+\\.\\d+.*\n$"));
+    EXPECT_TRUE(lines.match(sheet).hasMatch()) << sheet.toStdString();
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
 
 TEST(CliTest, SheetSizeFollowsOptionsFileThenFlags) {
     ScratchDir dir;

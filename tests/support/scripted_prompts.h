@@ -21,6 +21,7 @@ public:
     std::deque<int> messageAnswers;
     std::deque<std::string> texts;    // AskText: std::string("\x18") cancels
     std::deque<std::string> paths;    // OpenFileName, SaveFileName, ChooseFolder
+    std::vector<std::string> startFolders;  // where each of those dialogs opened
     std::vector<std::string> prompts;  // AskText prompts seen
     int dialogsRun = 0;
 
@@ -32,11 +33,16 @@ public:
         messageAnswers.pop_front();
         return answer;
     }
-    std::string OpenFileName(QWidget*, const std::vector<FileFilter>&) override { return NextPath(); }
-    std::string SaveFileName(QWidget*, const std::vector<FileFilter>&, const std::string&) override {
-        return NextPath();
+    std::string OpenFileName(QWidget*, const std::vector<FileFilter>&, const std::string& start) override {
+        return NextPath(start);
     }
-    std::string ChooseFolder(QWidget*, const std::string&) override { return NextPath(); }
+    std::string SaveFileName(QWidget*, const std::vector<FileFilter>&, const std::string&,
+                             const std::string& start) override {
+        return NextPath(start);
+    }
+    std::string ChooseFolder(QWidget*, const std::string&, const std::string& start) override {
+        return NextPath(start);
+    }
     bool AskText(QWidget*, const std::string& prompt, std::string& text) override {
         prompts.push_back(prompt + "|" + text);
         if (texts.empty() || texts.front() == "\x18") {
@@ -53,7 +59,8 @@ public:
     }
 
 private:
-    std::string NextPath() {
+    std::string NextPath(const std::string& start) {
+        startFolders.push_back(start);
         if (paths.empty()) return {};
         std::string path = paths.front();
         paths.pop_front();

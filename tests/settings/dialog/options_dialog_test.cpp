@@ -46,7 +46,8 @@ protected:
         if (!answers.empty()) answers.pop_front();
         return answer;
     }
-    std::string SaveFileName(QWidget*, const std::vector<FileFilter>& filters, const std::string& suffix) override {
+    std::string SaveFileName(QWidget*, const std::vector<FileFilter>& filters, const std::string& suffix,
+                             const std::string&) override {
         ++saveAsked;
         EXPECT_EQ(filters[0].patterns[0], "*.jpg");
         EXPECT_EQ(suffix, ".jpg");
