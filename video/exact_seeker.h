@@ -44,6 +44,8 @@ public:
     // How many decoded frames and seeks the calls so far cost (for tests).
     int DecodedFrames() const { return m_decodedFrames; }
     int Seeks() const { return m_seeks; }
+    // Packets of the picture stream the decoder refused and that were skipped.
+    int64_t SkippedPackets() const { return m_skippedPackets; }
 
 private:
     int64_t ToStreamTs(double seconds) const;
@@ -83,4 +85,6 @@ private:
     std::atomic<uint64_t>* m_progress = nullptr;
     int m_decodedFrames = 0;
     int m_seeks = 0;
+    int64_t m_skippedPackets = 0;
+    int m_barrenPackets = 0;  // sent since the last picture came out
 };

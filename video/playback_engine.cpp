@@ -51,7 +51,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     m_dropBefore = 0.0;
     m_demuxEnded = m_readFailed = false;
     m_videoEndSerial = m_audioEndSerial = m_postedSerial = -1;
-    m_decodeFailures = 0;
+    m_skippedPackets = 0;
     m_soundLost = false;
     m_clock.Set(0.0);
     m_clock.SetPaused(true);
@@ -161,7 +161,6 @@ void PlaybackEngine::Seek(double seconds) {
     m_dropBefore = seconds;
     m_demuxEnded = false;
     m_readFailed = false;
-    m_decodeFailures = 0;
     m_videoPackets.Clear();
     m_audioPackets.Clear();
     // Pictures are left to the presenter, the queue's only consumer, which
@@ -363,11 +362,6 @@ void PlaybackEngine::PresentLoop() {
         {
             std::unique_lock lock(m_control);
             if (!m_running) {
-                m_wake.wait_for(lock, kPoll);
-                continue;
-            }
-            if (m_decodeFailures > 100) {
-                PostOnce(EC_ERRORABORT, serial);
                 m_wake.wait_for(lock, kPoll);
                 continue;
             }
