@@ -24,8 +24,13 @@ int ExactSeeker::Open(const std::string& path, std::string& message, int threads
     // Only pictures are read here; the demuxer skips sound packets early.
     if (m_info.audioStream >= 0) m_fmt->streams[m_info.audioStream]->discard = AVDISCARD_ALL;
     rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, threads, m_decoder);
+    if (rc < 0 && m_info.audioStream >= 0) {
+        // The sound alone still plays: the movie counts as one without picture.
+        m_info.videoStream = -1;
+        return 0;
+    }
     if (rc < 0) {
-        message = AvErrorText(rc);
+        message = "Cannot open the picture decoder: " + AvErrorText(rc);
         Close();
         return rc;
     }

@@ -25,8 +25,12 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     if (rc < 0) return rc;
     if (m_info.videoStream >= 0) {
         rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, 0, m_videoDec);
-        if (rc < 0) {
-            message = AvErrorText(rc);
+        if (rc < 0 && m_info.audioStream >= 0) {
+            // Played as sound only, as the exact seeker treats it too.
+            m_fmt->streams[m_info.videoStream]->discard = AVDISCARD_ALL;
+            m_info.videoStream = -1;
+        } else if (rc < 0) {
+            message = "Cannot open the picture decoder: " + AvErrorText(rc);
             Close();
             return rc;
         }
@@ -66,7 +70,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     } catch (const std::system_error& e) {
         // No thread to be had (out of memory or of threads).
         Close();
-        message = AvErrorText(AVERROR(EAGAIN));
+        message = "Cannot start the player's threads: " + AvErrorText(AVERROR(EAGAIN));
         return AVERROR(EAGAIN);
     }
     return 0;
