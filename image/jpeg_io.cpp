@@ -83,6 +83,9 @@ JpegErrors& ErrorsOf(j_common_ptr info) { return *reinterpret_cast<JpegErrors*>(
 [[noreturn]] void JumpBackOnError(j_common_ptr info) {
     JpegErrors& errors = ErrorsOf(info);
     (*info->err->format_message)(info, errors.message);
+    // A message table without this code still names the failing library.
+    if (errors.message[0] == '\0')
+        std::snprintf(errors.message, sizeof errors.message, "JPEG library error %d", info->err->msg_code);
     std::longjmp(errors.jump, 1);
 }
 

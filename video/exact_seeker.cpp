@@ -10,6 +10,10 @@ constexpr double kForwardWithoutIndex = 3.0;
 // A source that says "try again" is retried this often, 10 ms apart, before
 // the read counts as failed.
 constexpr int kReadRetries = 300;
+// Packets of the picture stream read without a picture coming out before a
+// search gives up: some ten seconds of a common movie, far more than any
+// decoder's delay.
+constexpr int kBarrenPacketLimit = 300;
 }  // namespace
 
 int ExactSeeker::Open(const std::string& path, std::string& message, int threads) {
@@ -20,8 +24,13 @@ int ExactSeeker::Open(const std::string& path, std::string& message, int threads
     // Only pictures are read here; the demuxer skips sound packets early.
     if (m_info.audioStream >= 0) m_fmt->streams[m_info.audioStream]->discard = AVDISCARD_ALL;
     rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, threads, m_decoder);
+    if (rc < 0 && m_info.audioStream >= 0) {
+        // The sound alone still plays: the movie counts as one without picture.
+        m_info.videoStream = -1;
+        return 0;
+    }
     if (rc < 0) {
-        message = AvErrorText(rc);
+        message = "Cannot open the picture decoder: " + AvErrorText(rc);
         Close();
         return rc;
     }
@@ -88,6 +97,7 @@ bool ExactSeeker::SeekBefore(int64_t target) {
     m_lastFrameTs = AV_NOPTS_VALUE;
     m_sawKey = false;
     m_framesWithoutKey = 0;
+    m_barrenPackets = 0;
     m_window.Reset(AV_NOPTS_VALUE);
     if (rc < 0) m_decoderPrimed = false;
     return rc >= 0;
@@ -126,11 +136,13 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
     }
     if (m_ahead) return;
     m_window.MoveTo(target);
+    m_barrenPackets = 0;
     FramePtr frame = MakeFrame();
     int retries = 0;
     while (!m_ahead) {
         int rc = avcodec_receive_frame(m_decoder.get(), frame.get());
         if (rc == 0) {
+            m_barrenPackets = 0;
             TakeFrame(std::move(frame), target);
             frame = MakeFrame();
             continue;
@@ -139,8 +151,16 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
             m_inputEnded = true;
             return;
         }
-        if (rc != AVERROR(EAGAIN)) return;
+        if (rc != AVERROR(EAGAIN)) {
+            // A damaged picture: the ffmpeg tools skip it and so does this;
+            // the decoder has dropped the packet and takes the next.
+            ++m_skippedPackets;
+        }
         if (m_inputEnded) return;
+        // A long run of packets yielding no picture (a damaged stretch, or a
+        // stream nothing can decode) is searched only so far; the answer is
+        // then the last good picture found, or none.
+        if (m_barrenPackets >= kBarrenPacketLimit) return;
         if (Cancelled()) {
             m_decoderPrimed = false;  // the next call starts with a seek
             return;
@@ -174,6 +194,8 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
             rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
             av_packet_unref(m_packet.get());
             if (rc == AVERROR(EAGAIN)) continue;  // cannot happen after EAGAIN from receive
+            ++m_barrenPackets;
+            if (rc < 0) ++m_skippedPackets;
             break;
         }
     }

@@ -41,6 +41,9 @@ public:
     // decode from a stalled read; null for none.
     void SetProgressCounter(std::atomic<uint64_t>* counter) { m_progress = counter; }
 
+    // Packets of the picture stream the decoder refused and that were skipped.
+    int64_t SkippedPackets() const { return m_skippedPackets; }
+
 private:
     int64_t ToStreamTs(double seconds) const;
     double ToSeconds(int64_t ts) const;
@@ -77,4 +80,6 @@ private:
     TargetWindow m_window;  // which packets before the target need no picture
     const std::atomic<bool>* m_cancel = nullptr;
     std::atomic<uint64_t>* m_progress = nullptr;
+    int64_t m_skippedPackets = 0;
+    int m_barrenPackets = 0;  // sent since the last picture came out
 };

@@ -1,5 +1,8 @@
 #include "video/frame_converter.h"
 
+#include <cstring>
+#include <new>
+
 extern "C" {
 #include <libavutil/pixdesc.h>
 }
@@ -71,6 +74,14 @@ std::shared_ptr<VideoImage> FrameConverter::Convert(const AVFrame* frame, double
     DisplaySize(frame->width, frame->height, m_sar, &w, &h);
     if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;
     if (!Prepare(frame, w, h)) return nullptr;
+    // swscale's vector code writes whole blocks of pixels, so it runs past the
+    // end of a row whose width is not a multiple of its block (728 pixels is
+    // one). It writes into a picture laid out as FFmpeg's own allocator makes
+    // it, aligned rows and padding after the last, and the rows are copied out.
+    if (!PrepareTarget(w, h)) return nullptr;
+    if (sws_scale(m_sws.get(), frame->data, frame->linesize, 0, frame->height, m_target->data, m_target->linesize) <=
+        0)
+        return nullptr;
     auto image = std::make_shared<VideoImage>();
     try {
         image->pixels.resize(size_t(w) * size_t(h));
@@ -80,11 +91,26 @@ std::shared_ptr<VideoImage> FrameConverter::Convert(const AVFrame* frame, double
     image->width = w;
     image->height = h;
     image->time = time;
-    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(image->pixels.data()), nullptr, nullptr, nullptr};
-    int dstStride[4] = {w * 4, 0, 0, 0};
-    if (sws_scale(m_sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride) <= 0) return nullptr;
+    const size_t rowBytes = size_t(w) * 4;
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image->pixels.data() + size_t(y) * size_t(w),
+                    m_target->data[0] + size_t(y) * size_t(m_target->linesize[0]), rowBytes);
     RotatePixels(*image, m_rotation);
     return image;
+}
+
+bool FrameConverter::PrepareTarget(int w, int h) {
+    if (m_target && m_target->width == w && m_target->height == h) return true;
+    m_target = MakeFrame();
+    if (!m_target) return false;
+    m_target->format = AV_PIX_FMT_BGR0;
+    m_target->width = w;
+    m_target->height = h;
+    if (av_frame_get_buffer(m_target.get(), 0) < 0) {
+        m_target.reset();
+        return false;
+    }
+    return true;
 }
 
 void RotatePixels(VideoImage& image, int rotation) {

@@ -22,8 +22,12 @@ public:
 
 private:
     bool Prepare(const AVFrame* frame, int dstW, int dstH);
+    // m_target as a w x h BGR0 picture from FFmpeg's allocator.
+    bool PrepareTarget(int w, int h);
 
     SwsPtr m_sws;
+    // Where swscale writes; kept between frames of one size.
+    FramePtr m_target;
     ToneMapper m_toneMapper;
     int m_rotation = 0;
     AVRational m_sar{0, 1};

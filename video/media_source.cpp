@@ -96,12 +96,14 @@ int Fail(int code, std::string& message) {
     return code;
 }
 
-// A picture or sound stream with a decoder.
+// A picture or sound stream with a decoder and the parameters it needs: a
+// size, or a sample rate and channels.
 bool HasUsableStream(const AVFormatContext* fmt) {
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         const AVCodecParameters* par = fmt->streams[i]->codecpar;
-        if ((par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO) &&
-            avcodec_find_decoder(par->codec_id))
+        if (!avcodec_find_decoder(par->codec_id)) continue;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && par->width > 0 && par->height > 0) return true;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0 && par->ch_layout.nb_channels > 0)
             return true;
     }
     return false;
@@ -134,8 +136,11 @@ int OpenDemuxer(const std::string& path, const AVInputFormat* format, ReadInterr
     }
     FormatContextPtr fmt(raw);
     rc = avformat_find_stream_info(fmt.get(), nullptr);
-    if (rc < 0) return rc;
-    if (!HasUsableStream(fmt.get())) return AVERROR_STREAM_NOT_FOUND;
+    // The stream information read fails on damage it meets on the way (as
+    // the ffmpeg tools only warn); what it found up to there is used when it
+    // is enough to decode with. A read broken off is the owner's to report.
+    if (rc < 0 && (rc == AVERROR_EXIT || interrupt.Interrupted())) return rc;
+    if (!HasUsableStream(fmt.get())) return rc < 0 ? rc : AVERROR_STREAM_NOT_FOUND;
     out = std::move(fmt);
     return 0;
 }

@@ -78,7 +78,7 @@ long CMoviePlayer::Open(const char* fileName) {
         } else if (m_seeker->Info().audioStream < 0) {
             // A picture stream that yields no picture and no sound: nothing plays.
             rc = AVERROR_INVALIDDATA;
-            m_lastError = AvErrorText(rc);
+            m_lastError = kNoPictureText;
         }
     }
     if (rc < 0) {
@@ -265,6 +265,10 @@ long CMoviePlayer::GetCurrentImage(uint8_t** block) const {
 void CMoviePlayer::SetFrameCallback(std::function<void()> callback) {
     m_frameCallback = std::move(callback);
     if (m_engine) m_engine->SetFrameCallback(m_frameCallback);
+}
+
+int64_t CMoviePlayer::SkippedPackets() const {
+    return (m_engine ? m_engine->SkippedPackets() : 0) + (m_seeker ? m_seeker->SkippedPackets() : 0);
 }
 
 int64_t CMoviePlayer::DroppedFrames() const { return m_engine ? m_engine->DroppedFrames() : 0; }

@@ -88,6 +88,8 @@ public:
     // Seconds per frame of the picture stream (1/25 when the file does not
     // tell); 0 without a movie.
     double GetFrameDuration() const;
+    // Damaged packets the decoders refused and skipped, since Open.
+    int64_t SkippedPackets() const;
     // Exact seeks answered by pictures decoded ahead (Grab All), since Open.
     int AheadHits() const { return m_aheadHits; }
     // How many expected positions are decoded ahead at a time: one more than

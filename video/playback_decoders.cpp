@@ -68,12 +68,16 @@ void PlaybackEngine::VideoLoop() {
             const int64_t pts = item->packet->pts;
             m_videoDec->skip_frame = window.Send(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         }
+        // A packet the decoder refuses is skipped and counted, and playback
+        // goes on with the next, as the ffmpeg tools do.
         int rc = avcodec_send_packet(m_videoDec.get(), item->packet.get());
-        if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) ++m_decodeFailures;
+        if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) ++m_skippedPackets;
         for (;;) {
             rc = avcodec_receive_frame(m_videoDec.get(), frame.get());
-            if (rc < 0) break;
-            m_decodeFailures = 0;
+            if (rc < 0) {
+                if (rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) ++m_skippedPackets;
+                break;
+            }
             int64_t ts = frame->best_effort_timestamp;
             if (ts == AV_NOPTS_VALUE)
                 ts = lastTs == AV_NOPTS_VALUE ? 0 : lastTs + std::max<int64_t>(1, int64_t(frameDuration / av_q2d(tb)));
@@ -144,6 +148,7 @@ void PlaybackEngine::AudioLoop() {
         const bool end = item->packet == nullptr;
         // A packet the decoder refuses is skipped; the sound goes on with the next.
         const int sent = avcodec_send_packet(m_audioDec.get(), item->packet.get());
+        if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) ++m_skippedPackets;
         while ((sent >= 0 || sent == AVERROR(EAGAIN)) && avcodec_receive_frame(m_audioDec.get(), frame.get()) == 0) {
             if (frame->sample_rate <= 0 || frame->nb_samples <= 0) {
                 av_frame_unref(frame.get());

@@ -26,8 +26,12 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     if (rc < 0) return rc;
     if (m_info.videoStream >= 0) {
         rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, 0, m_videoDec);
-        if (rc < 0) {
-            message = AvErrorText(rc);
+        if (rc < 0 && m_info.audioStream >= 0) {
+            // Played as sound only, as the exact seeker treats it too.
+            m_fmt->streams[m_info.videoStream]->discard = AVDISCARD_ALL;
+            m_info.videoStream = -1;
+        } else if (rc < 0) {
+            message = "Cannot open the picture decoder: " + AvErrorText(rc);
             Close();
             return rc;
         }
@@ -52,7 +56,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     m_dropBefore = 0.0;
     m_demuxEnded = m_readFailed = false;
     m_videoEndSerial = m_audioEndSerial = m_postedSerial = -1;
-    m_decodeFailures = 0;
+    m_skippedPackets = 0;
     m_soundLost = false;
     m_clock.Set(0.0);
     m_clock.SetPaused(true);
@@ -67,7 +71,7 @@ int PlaybackEngine::Open(const std::string& path, std::string& message, bool wit
     } catch (const std::system_error& e) {
         // No thread to be had (out of memory or of threads).
         Close();
-        message = AvErrorText(AVERROR(EAGAIN));
+        message = "Cannot start the player's threads: " + AvErrorText(AVERROR(EAGAIN));
         return AVERROR(EAGAIN);
     }
     return 0;
@@ -146,7 +150,6 @@ void PlaybackEngine::Seek(double seconds) {
     m_dropBefore = seconds;
     m_demuxEnded = false;
     m_readFailed = false;
-    m_decodeFailures = 0;
     m_videoPackets.Clear();
     m_audioPackets.Clear();
     // Pictures are left to the presenter, the queue's only consumer, which
@@ -347,11 +350,6 @@ void PlaybackEngine::PresentLoop() {
         {
             std::unique_lock lock(m_control);
             if (!m_running) {
-                m_wake.wait_for(lock, kPoll);
-                continue;
-            }
-            if (m_decodeFailures > 100) {
-                PostOnce(EC_ERRORABORT, serial);
                 m_wake.wait_for(lock, kPoll);
                 continue;
             }

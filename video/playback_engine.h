@@ -59,6 +59,8 @@ public:
     // Sound is playing through a device that has not failed.
     bool PlaysSound() const { return SoundOn(); }
     int64_t DroppedFrames() const { return m_dropped.load(); }
+    // Packets a decoder refused (damage) and playback went on past.
+    int64_t SkippedPackets() const { return m_skippedPackets.load(); }
 
 private:
     struct PacketItem {
@@ -125,7 +127,7 @@ private:
     int m_videoEndSerial = -1;
     int m_audioEndSerial = -1;
     int m_postedSerial = -1;
-    std::atomic<int> m_decodeFailures{0};
+    std::atomic<int64_t> m_skippedPackets{0};  // refused by a decoder, since Open
     std::atomic<bool> m_soundLost{false};
 
     mutable std::mutex m_imageMutex;

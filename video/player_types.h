@@ -17,6 +17,11 @@ enum class TimeFormat { MediaTime };
 inline constexpr const char* kOpenFailedText =
     "Failed to open the movie.  Either the file was not found or the wave device is in use.";
 
+// A movie refused because its picture stream is too damaged to decode and
+// it has no sound.
+inline constexpr const char* kNoPictureText =
+    "No picture of the movie could be decoded (the picture stream is damaged or unsupported), and it has no sound.";
+
 // A grabbed frame: a 40-byte BITMAPINFOHEADER (32 bits per pixel) followed at
 // once by bottom-up rows of blue, green, red, unused bytes.
 void FreeGrabBlock(uint8_t* block);
