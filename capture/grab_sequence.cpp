@@ -134,13 +134,18 @@ int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
     return n;
 }
 
+uint64_t GrabMemoryNeed(int width, int height, int n) {
+    if (n < 1 || width < 1 || height < 1) return 0;
+    // The full picture plus its thumbnail and the decoder's working copies.
+    const uint64_t perFrame = uint64_t(CDibImage::StrideFor(width)) * uint64_t(height) * 5 / 4;
+    return perFrame * uint64_t(n);
+}
+
 OpResult CheckGrabMemory(int width, int height, int n, uint64_t available) {
     if (n < 1 || width < 1 || height < 1) return OpResult::Success();
     if (available == 0) available = AvailableMemory();
     if (available == 0) return OpResult::Success();  // unknown: do not guess
-    // The full picture plus its thumbnail and the decoder's working copies.
-    const uint64_t perFrame = uint64_t(CDibImage::StrideFor(width)) * uint64_t(height) * 5 / 4;
-    const uint64_t needed = perFrame * uint64_t(n);
+    const uint64_t needed = GrabMemoryNeed(width, height, n);
     if (needed <= available) return OpResult::Success();
     char text[256];
     std::snprintf(text, sizeof text,

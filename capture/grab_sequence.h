@@ -60,3 +60,5 @@ inline bool IsNearlyUniform(const CDibImage& image) { return LumaDeviation(image
 // every frame keeps a full-size 24-bit picture. `available` 0 reads it from the
 // system.
 OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0);
+// The bytes CheckGrabMemory counts for n frames of width x height.
+uint64_t GrabMemoryNeed(int width, int height, int n);

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <filesystem>
 
+#include "cli/list_flags.h"
 #include "settings/options_store.h"
 #include "sheet/sheet_layout.h"
 #include "video/library_versions.h"
@@ -80,6 +81,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     parser.addOptions({help, version, optionsFile, frames, columns, tile, gap, quality, progressive, baseline,
                        noDetails, noLabels, noShadow, output, outputDir, framesDir, overwrite, recursive, jobs,
                        quiet, skipBlank});
+    const ListFlags listFlags;
+    listFlags.AddTo(parser);
     parser.addPositionalArgument("MOVIE", "Movie files, or folders to search for them.", "MOVIE...");
 
     QStringList arguments;
@@ -185,6 +188,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     s.recursive = parser.isSet(recursive);
     s.quiet = parser.isSet(quiet);
     s.skipBlank = parser.isSet(skipBlank);
+    if (std::string bad = listFlags.Read(parser, s.overwrite, s); !bad.empty()) return usage(bad);
 
     // Movie names exactly as the bytes were given, also where they are not
     // valid UTF-8: each positional argument is matched back to its argv entry.
@@ -194,6 +198,6 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
         while (next < args.size() && QString::fromLocal8Bit(args[next].c_str()) != name) ++next;
         s.inputs.push_back(next < args.size() ? args[next++] : name.toStdString());
     }
-    if (s.inputs.empty()) return usage("no MOVIE given");
+    if (s.inputs.empty() && s.filesFrom.empty()) return usage("no MOVIE given");
     return outcome;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/shard.h"
 #include "settings/sheet_options.h"
 
 struct CliSettings {
@@ -21,6 +22,14 @@ struct CliSettings {
     int jobs = 1;
     bool quiet = false;
     bool skipBlank = false;
+
+    // Lists, shards, resuming and the report: for runs over many movies and
+    // machines (cli/list_flags.cpp).
+    std::string filesFrom;  // --files-from; "-" is standard input
+    bool nulSeparated = false;
+    Shard shard;
+    bool skipExisting = false;
+    std::string reportFile;  // --report; "-" is standard output
 };
 
 struct ParseOutcome {

@@ -18,7 +18,12 @@
 
 #include "cli/command_line.h"
 #include "image/index_pool.h"
+#include "image/memory_budget.h"
+#include "cli/memory_gate.h"
+#include "cli/movie_flow.h"
+#include "cli/movie_list.h"
 #include "cli/movie_plan.h"
+#include "cli/report.h"
 #include "cli/sheet_job.h"
 #include "sheet/compose_sheet.h"
 
@@ -54,10 +59,13 @@ public:
         std::fflush(stderr);
     }
 
-    void Failure(const std::string& what, const std::string& why) {
+    void Failure(const std::string& what, const std::string& why) { FailureText(FailureLine(what, why)); }
+
+    // A failure line as made by FailureLine, so the report's error is the same text.
+    void FailureText(const std::string& line) {
         std::lock_guard lock(m_mutex);
         if (m_live && !m_line.empty()) std::fputs("\r\033[K", stderr);
-        std::fprintf(stderr, "%s: %s\n", what.c_str(), why.c_str());
+        std::fprintf(stderr, "%s\n", line.c_str());
         if (m_live && !m_line.empty()) std::fputs(m_line.c_str(), stderr);
         std::fflush(stderr);
     }
@@ -107,7 +115,13 @@ int main(int argc, char** argv) {
         std::fputs(parsed.text.c_str(), stderr);
         return 2;
     }
-    const CliSettings& settings = parsed.settings;
+    CliSettings settings = parsed.settings;
+    if (!settings.filesFrom.empty()) {
+        if (OpResult read = ReadMovieList(settings.filesFrom, settings.nulSeparated, settings.inputs); !read) {
+            std::fprintf(stderr, "reelcap-sheet: %s\n", read.message.c_str());
+            return 2;
+        }
+    }
 
     const MoviePlan plan = PlanMovies(settings);
     if (!plan.usage.empty()) {
@@ -124,15 +138,31 @@ int main(int argc, char** argv) {
         }
     }
 
+    JsonLinesReport report;
+    if (!settings.reportFile.empty()) {
+        if (OpResult opened = report.Open(settings.reportFile); !opened) {
+            std::fprintf(stderr, "reelcap-sheet: %s\n", opened.message.c_str());
+            return 2;
+        }
+    }
+
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A report reader that went away is a failed write, told at the end, not
+    // the end of the run.
+    signal(SIGPIPE, SIG_IGN);
 
     Reporter reporter(!settings.quiet && ::isatty(STDERR_FILENO));
     bool failed = false;
     for (const auto& [input, why] : plan.failures) {
         reporter.Failure(input, why);
+        MovieReport entry;
+        entry.input = input;
+        entry.status = MovieReport::Failed;
+        entry.error = FailureLine(input, why);
+        report.Write(entry);
         failed = true;
     }
 
@@ -141,20 +171,36 @@ int main(int argc, char** argv) {
 
     const int total = int(plan.jobs.size());
     std::atomic<bool> anyFailed{false};
+    MemoryGate gate(AvailableMemory);
     auto makeSheet = [&](size_t index) {
         if (g_stop) return;
         const MovieJob& job = plan.jobs[index];
         const int number = int(index) + 1;
-        reporter.Progress(number, total, job.movie, 0, settings.frames);
-        const OpResult result = MakeMovieSheet(job, settings, [&](int done, int frames) {
-            reporter.Progress(number, total, job.movie, done, frames);
-            return !g_stop.load();
-        });
-        if (!result) {
-            // An interruption is told once, at the end, not for every movie it cut short.
-            if (!g_stop) reporter.Failure(job.movie, result.message);
+        MovieTask task;
+        task.movie = job.movie;
+        task.outputs = ExpectedOutputs(job);
+        task.make = [&](MovieFacts& facts) {
+            reporter.Progress(number, total, job.movie, 0, settings.frames);
+            return MakeMovieSheet(
+                job, settings,
+                [&](int done, int frames) {
+                    reporter.Progress(number, total, job.movie, done, frames);
+                    return !g_stop.load();
+                },
+                &facts, &gate);
+        };
+        const MovieReport entry = RunMovieTask(task, settings.skipExisting);
+        // An interruption is told once, at the end, not for every movie it
+        // cut short; those movies did not finish, so they have no report line.
+        if (entry.status == MovieReport::Failed && g_stop) {
+            anyFailed = true;
+            return;
+        }
+        if (entry.status == MovieReport::Failed) {
+            reporter.FailureText(entry.error);
             anyFailed = true;
         }
+        report.Write(entry);
     };
     // This thread makes sheets too, so one fewer is started.
     IndexPool pool(size_t(total), unsigned(std::max(1, std::min(settings.jobs, total)) - 1), makeSheet);
@@ -162,6 +208,10 @@ int main(int argc, char** argv) {
     pool.Join();
     reporter.Finish();
 
+    if (const std::string error = report.LastError(); !error.empty()) {
+        std::fprintf(stderr, "reelcap-sheet: %s\n", error.c_str());
+        failed = true;
+    }
     if (g_stop) {
         std::fputs("reelcap-sheet: interrupted\n", stderr);
         return 130;

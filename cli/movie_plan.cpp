@@ -6,6 +6,7 @@
 #include <set>
 
 #include "capture/movie_files.h"
+#include "cli/shard.h"
 
 namespace fs = std::filesystem;
 
@@ -45,6 +46,12 @@ std::string Key(const fs::path& path) {
 
 }  // namespace
 
+std::vector<std::string> ExpectedOutputs(const MovieJob& job) {
+    std::vector<std::string> outputs{job.sheet};
+    if (!job.framesFolder.empty()) outputs.push_back(job.framesFolder);
+    return outputs;
+}
+
 MoviePlan PlanMovies(const CliSettings& settings) {
     MoviePlan plan;
     std::vector<fs::path> movies;
@@ -69,6 +76,7 @@ MoviePlan PlanMovies(const CliSettings& settings) {
     std::set<std::string> seenMovies;
     std::map<std::string, std::string> outputs;  // output key -> movie that writes it
     for (const fs::path& movie : movies) {
+        if (!InShard(movie.string(), settings.shard)) continue;
         if (!seenMovies.insert(Key(movie)).second) continue;
         MovieJob job;
         job.movie = movie.string();

@@ -23,7 +23,13 @@ struct MoviePlan {
     std::string usage;
 };
 
+// The files a finished job has left: the sheet, and the frames folder when
+// asked for (its files are named by the frames' times, known only after
+// grabbing; the folder's time moves with every file written into it).
+std::vector<std::string> ExpectedOutputs(const MovieJob& job);
+
 // Folders are searched (recursively with settings.recursive) for files with the
 // movie extensions, in name order; a file named directly is taken whatever its
-// name. The same movie named twice is made once.
+// name. The same movie named twice is made once. With settings.shard, only
+// the movies of that shard are kept (by their paths as listed or found).
 MoviePlan PlanMovies(const CliSettings& settings);

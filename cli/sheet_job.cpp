@@ -43,6 +43,7 @@ public:
     void Add(const std::string& path) { m_files.push_back(path); }
     void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
     void Keep() { m_keep = true; }
+    const std::vector<std::string>& Files() const { return m_files; }
 
 private:
     std::vector<std::string> m_files;
@@ -96,7 +97,10 @@ OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std
 }  // namespace
 
 OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
-                        const std::function<bool(int done, int total)>& progress) {
+                        const std::function<bool(int done, int total)>& progress, MovieFacts* facts,
+                        MemoryGate* gate) {
+    MovieFacts ignored;
+    if (!facts) facts = &ignored;
     if (!job.failure.empty()) return OpResult::Failure(job.failure);
     // Refused before the movie is read; checked again when the sheet is moved in.
     if (!settings.overwrite && Exists(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
@@ -110,6 +114,9 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     std::vector<GrabbedFrame> frames;
     MovieDetails details;
     bool interrupted = false;
+    // The memory held for the frames, until they are written and freed, when
+    // this function returns.
+    MemoryGate::Hold hold;
     {
         CMoviePlayer player;
         player.SetSoundEnabled(false);
@@ -118,7 +125,15 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         int32_t height = 0;
         if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
             return OpResult::Failure("no picture to grab (the file has no video stream)");
-        if (OpResult memory = CheckGrabMemory(width, height, settings.frames); !memory) return memory;
+        facts->duration = player.GetDuration();
+        uint64_t available = 0;  // read by the check itself
+        if (gate) {
+            hold = gate->Enter(GrabMemoryNeed(width, height, settings.frames),
+                               [&] { return progress && !progress(0, settings.frames); });
+            if (!hold.Entered()) return OpResult::Failure("interrupted");
+            available = hold.Available();
+        }
+        if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available); !memory) return memory;
         details = DetailsOfOpenedMovie(player, job.movie);
 
         // Grab All's own sequence: stopped, rewound, then N even steps.
@@ -135,6 +150,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     }  // the decoders go before the sheet is drawn
     if (interrupted) return OpResult::Failure("interrupted");
     if (frames.empty()) return OpResult::Failure("no frame could be grabbed");
+    facts->frames = int(frames.size());
 
     std::vector<const CDibImage*> images;
     std::vector<const char*> labels;
@@ -157,5 +173,9 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     }
     if (OpResult moved = MoveInto(staged, target, settings.overwrite); !moved) return moved;
     written.Keep();
+    facts->written.push_back(job.sheet);
+    for (const std::string& file : written.Files()) {
+        if (file != staged) facts->written.push_back(file);
+    }
     return OpResult::Success();
 }

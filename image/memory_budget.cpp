@@ -7,6 +7,8 @@
 #include <memory>
 #include <sys/resource.h>
 
+#include "image/cgroup_memory.h"
+
 namespace {
 
 // A "Key:   123 kB" line of a /proc file, in bytes; 0 when absent.
@@ -34,5 +36,9 @@ uint64_t AvailableMemory() {
     };
     leftUnder(RLIMIT_AS, "VmSize:");
     leftUnder(RLIMIT_DATA, "VmData:");
-    return budget == UINT64_MAX ? 0 : budget;
+    // In a container the group's limit is usually far below the machine's
+    // free memory, and going over it is a kill, not a failed allocation.
+    budget = std::min(budget, CgroupAvailable(ReadCgroupMemory()));
+    if (budget == UINT64_MAX) return 0;
+    return std::max<uint64_t>(budget, 1);  // 0 would read as "unknown"
 }

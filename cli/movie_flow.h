@@ -1,0 +1,33 @@
+#pragma once
+// One movie's way through a run, whatever the job makes of it (a sheet, or
+// sprites and their index): skipped when its outputs are up to date, else
+// made and timed, ending in one report entry. The job says which files it
+// will have written, so --skip-existing and --report treat every job alike.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/report.h"
+#include "image/op_result.h"
+
+// What a job tells about the movie it made (also when it failed part way).
+struct MovieFacts {
+    std::vector<std::string> written;  // files written and kept
+    double duration = -1.0;            // seconds of movie; below 0 when not known
+    int frames = 0;                    // frames grabbed
+};
+
+struct MovieTask {
+    std::string movie;
+    // Every file the job leaves when done; all must be newer than the movie
+    // for a skip.
+    std::vector<std::string> outputs;
+    std::function<OpResult(MovieFacts&)> make;
+};
+
+// The report of one movie. A failure's error is the line told on stderr:
+// "MOVIE: reason".
+MovieReport RunMovieTask(const MovieTask& task, bool skipExisting);
+
+// The stderr line of a failed movie, without the newline.
+std::string FailureLine(const std::string& movie, const std::string& why);
