@@ -1,5 +1,6 @@
 #pragma once
 // What the command line asks for, checked before any movie is read.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,15 @@ struct CliSettings {
     int jobs = 1;
     bool quiet = false;
     bool skipBlank = false;
+
+    // --vtt: seek-bar thumbnails for web players (a WebVTT file and its sprite
+    // images) instead of a sheet.
+    bool vtt = false;
+    int64_t vttIntervalMs = 10000;  // --interval, whole milliseconds
+    int thumbWidth = 320;           // --thumb-width
+    int gridColumns = 10;           // --grid CxR
+    int gridRows = 10;
+    bool keyframes = false;  // --keyframes
 };
 
 struct ParseOutcome {

@@ -20,6 +20,7 @@
 #include "image/index_pool.h"
 #include "cli/movie_plan.h"
 #include "cli/sheet_job.h"
+#include "cli/vtt_job.h"
 #include "sheet/compose_sheet.h"
 
 namespace {
@@ -146,10 +147,12 @@ int main(int argc, char** argv) {
         const MovieJob& job = plan.jobs[index];
         const int number = int(index) + 1;
         reporter.Progress(number, total, job.movie, 0, settings.frames);
-        const OpResult result = MakeMovieSheet(job, settings, [&](int done, int frames) {
+        auto onProgress = [&](int done, int frames) {
             reporter.Progress(number, total, job.movie, done, frames);
             return !g_stop.load();
-        });
+        };
+        const OpResult result = settings.vtt ? MakeMovieVtt(job, settings, onProgress)
+                                             : MakeMovieSheet(job, settings, onProgress);
         if (!result) {
             // An interruption is told once, at the end, not for every movie it cut short.
             if (!g_stop) reporter.Failure(job.movie, result.message);
