@@ -141,6 +141,29 @@ uint64_t GrabMemoryNeed(int width, int height, int n) {
     return perFrame * uint64_t(n);
 }
 
+int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, const std::vector<double>& latest,
+                    const GrabAllHooks& hooks) {
+    const int n = int(positions.size());
+    if (n < 1) return 0;
+    std::vector<double> targets;
+    targets.reserve(positions.size());
+    for (double p : positions) targets.push_back(player.SeekedPosition(p));
+    const ExpectedPositions expected(player, targets);
+    for (int k = 0; k < n; ++k) {
+        const double position = targets[size_t(k)];
+        player.SetPosition(position, true);
+        if (hooks.afterSeek) hooks.afterSeek(position);
+        GrabbedFrame frame = GrabCurrentFrame(player);
+        if (frame.image && hooks.rejects && hooks.rejects(*frame.image) && size_t(k) < latest.size()) {
+            GrabbedFrame later = FirstAcceptedAfter(player, latest[size_t(k)], hooks.rejects);
+            if (later.image) frame = std::move(later);
+        }
+        if (frame.image && hooks.take) hooks.take(std::move(frame));
+        if (hooks.progress && !hooks.progress(k + 1, n)) return k + 1;
+    }
+    return n;
+}
+
 OpResult CheckGrabMemory(int width, int height, int n, uint64_t available) {
     if (n < 1 || width < 1 || height < 1) return OpResult::Success();
     if (available == 0) available = AvailableMemory();

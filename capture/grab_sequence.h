@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "image/dib_image.h"
 #include "image/op_result.h"
@@ -46,6 +47,15 @@ struct GrabAllHooks {
 // rewind first), grabbing the frame after each. Nothing for N < 1. Answers the
 // number of steps taken (less than N only when progress stopped it).
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
+
+// Grabs the exact frame at each of `positions` (ascending, absolute seconds),
+// with the player told of them all first so that its workers decode ahead,
+// and the same blank-picture rule as GrabEvenlySpaced: a rejected picture is
+// replaced by the first later one accepted, no later than `latest[k]` seconds
+// (one entry per position; nothing is looked for when `latest` is empty).
+// `hooks.lookAhead` is not used. Answers the number of positions taken.
+int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, const std::vector<double>& latest,
+                    const GrabAllHooks& hooks);
 
 // Standard deviation of the luma (0-255, BT.601 weights) over a grid of at
 // most about 256 x 256 samples; 0 for an empty picture.

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QStringList>
+#include <cmath>
 #include <filesystem>
 
 #include "cli/list_flags.h"
@@ -26,6 +27,40 @@ bool ParseInt(const QString& text, int low, int high, int& out) {
 }
 
 std::string Quote(const QString& text) { return "\"" + text.toStdString() + "\""; }
+
+// The --vtt block: its flags are refused without --vtt, and bad values
+// before any movie is read.
+OpResult ReadVttFlags(const QCommandLineParser& parser, const QCommandLineOption& vtt,
+                      const QCommandLineOption& interval, const QCommandLineOption& thumbWidth,
+                      const QCommandLineOption& grid, const QCommandLineOption& keyframes, CliSettings& s) {
+    s.vtt = parser.isSet(vtt);
+    for (const QCommandLineOption* option : {&interval, &thumbWidth, &grid, &keyframes}) {
+        if (!s.vtt && parser.isSet(*option))
+            return OpResult::Failure("--" + option->names().first().toStdString() + " needs --vtt");
+    }
+    if (parser.isSet(interval)) {
+        bool ok = false;
+        const double seconds = parser.value(interval).trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > 1e8)
+            return OpResult::Failure("--interval: " + Quote(parser.value(interval)) + " is not a number of seconds above 0");
+        s.vttIntervalMs = std::llround(seconds * 1000.0);
+        if (s.vttIntervalMs < 1)
+            return OpResult::Failure("--interval: " + Quote(parser.value(interval)) + " is below a millisecond");
+    }
+    if (parser.isSet(thumbWidth) && !ParseInt(parser.value(thumbWidth), 16, 1920, s.thumbWidth))
+        return OpResult::Failure("--thumb-width: " + Quote(parser.value(thumbWidth)) +
+                                 " is not a number of pixels from 16 to 1920");
+    if (parser.isSet(grid)) {
+        static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d+)\\s*[xX]\\s*(\\d+)\\s*$"));
+        const QRegularExpressionMatch match = pattern.match(parser.value(grid));
+        if (!match.hasMatch() || !ParseInt(match.captured(1), 1, 1000, s.gridColumns) ||
+            !ParseInt(match.captured(2), 1, 1000, s.gridRows))
+            return OpResult::Failure("--grid: " + Quote(parser.value(grid)) +
+                                     " is not COLUMNSxROWS with both from 1 to 1000");
+    }
+    s.keyframes = parser.isSet(keyframes);
+    return OpResult::Success();
+}
 
 }  // namespace
 
@@ -78,6 +113,16 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
         "skip-blank", "When a frame is nearly uniform (black, white or one colour: luma standard deviation "
                       "below 5 of 255), take the first later frame that is not, up to a quarter of the spacing "
                       "between frames, labelled with its own time (default: off).");
+    // Seek-bar thumbnails.
+    const QCommandLineOption vtt("vtt", "Write a WebVTT file MOVIE-NAME.vtt and its sprite images MOVIE-NAME-1.jpg, "
+                                        "... (thumbnails for a web player's seek bar) instead of a sheet.");
+    const QCommandLineOption interval("interval", "With --vtt: seconds per thumbnail (default: 10).", "S");
+    const QCommandLineOption thumbWidth("thumb-width", "With --vtt: thumbnail width in pixels, 16-1920 (default: 320; "
+                                                       "the height follows the picture).", "PX");
+    const QCommandLineOption grid("grid", "With --vtt: tiles per sprite image (default: 10x10).", "CxR");
+    const QCommandLineOption keyframes("keyframes", "With --vtt: show the first key frame inside each thumbnail's "
+                                                    "interval where there is one (faster).");
+    parser.addOptions({vtt, interval, thumbWidth, grid, keyframes});
     parser.addOptions({help, version, optionsFile, frames, columns, tile, gap, quality, progressive, baseline,
                        noDetails, noLabels, noShadow, output, outputDir, framesDir, overwrite, recursive, jobs,
                        quiet, skipBlank});
@@ -189,6 +234,10 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     s.quiet = parser.isSet(quiet);
     s.skipBlank = parser.isSet(skipBlank);
     if (std::string bad = listFlags.Read(parser, s.overwrite, s); !bad.empty()) return usage(bad);
+
+    if (OpResult thumbs = ReadVttFlags(parser, vtt, interval, thumbWidth, grid, keyframes, s); !thumbs)
+        return usage(thumbs.message);
+    if (s.vtt && !s.framesDir.empty()) return usage("--frames-dir and --vtt exclude each other");
 
     // Movie names exactly as the bytes were given, also where they are not
     // valid UTF-8: each positional argument is matched back to its argv entry.

@@ -1,5 +1,6 @@
 #pragma once
 // What the command line asks for, checked before any movie is read.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,15 @@ struct CliSettings {
     Shard shard;
     bool skipExisting = false;
     std::string reportFile;  // --report; "-" is standard output
+
+    // --vtt: seek-bar thumbnails for web players (a WebVTT file and its sprite
+    // images) instead of a sheet.
+    bool vtt = false;
+    int64_t vttIntervalMs = 10000;  // --interval, whole milliseconds
+    int thumbWidth = 320;           // --thumb-width
+    int gridColumns = 10;           // --grid CxR
+    int gridRows = 10;
+    bool keyframes = false;  // --keyframes
 };
 
 struct ParseOutcome {

@@ -25,6 +25,7 @@
 #include "cli/movie_plan.h"
 #include "cli/report.h"
 #include "cli/sheet_job.h"
+#include "cli/vtt_job.h"
 #include "sheet/compose_sheet.h"
 
 namespace {
@@ -178,16 +179,15 @@ int main(int argc, char** argv) {
         const int number = int(index) + 1;
         MovieTask task;
         task.movie = job.movie;
-        task.outputs = ExpectedOutputs(job);
+        task.outputs = settings.vtt ? VttOutputs(job.sheet) : ExpectedOutputs(job);
         task.make = [&](MovieFacts& facts) {
             reporter.Progress(number, total, job.movie, 0, settings.frames);
-            return MakeMovieSheet(
-                job, settings,
-                [&](int done, int frames) {
-                    reporter.Progress(number, total, job.movie, done, frames);
-                    return !g_stop.load();
-                },
-                &facts, &gate);
+            auto onProgress = [&](int done, int frames) {
+                reporter.Progress(number, total, job.movie, done, frames);
+                return !g_stop.load();
+            };
+            return settings.vtt ? MakeMovieVtt(job, settings, onProgress, &facts)
+                                : MakeMovieSheet(job, settings, onProgress, &facts, &gate);
         };
         const MovieReport entry = RunMovieTask(task, settings.skipExisting);
         // An interruption is told once, at the end, not for every movie it

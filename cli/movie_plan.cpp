@@ -75,6 +75,8 @@ MoviePlan PlanMovies(const CliSettings& settings) {
 
     std::set<std::string> seenMovies;
     std::map<std::string, std::string> outputs;  // output key -> movie that writes it
+    // Seek-bar thumbnails are named by their WebVTT file; its sprites sit beside it.
+    const std::string extension = settings.vtt ? ".vtt" : ".jpg";
     for (const fs::path& movie : movies) {
         if (!InShard(movie.string(), settings.shard)) continue;
         if (!seenMovies.insert(Key(movie)).second) continue;
@@ -84,9 +86,9 @@ MoviePlan PlanMovies(const CliSettings& settings) {
         if (!settings.outputFile.empty())
             job.sheet = settings.outputFile;
         else if (!settings.outputDir.empty())
-            job.sheet = (fs::path(settings.outputDir) / (name + ".jpg")).string();
+            job.sheet = (fs::path(settings.outputDir) / (name + extension)).string();
         else
-            job.sheet = job.movie + ".jpg";
+            job.sheet = job.movie + extension;
         if (!settings.framesDir.empty()) job.framesFolder = (fs::path(settings.framesDir) / name).string();
 
         std::error_code error;

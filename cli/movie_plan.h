@@ -8,7 +8,7 @@
 
 struct MovieJob {
     std::string movie;         // path of the movie
-    std::string sheet;         // sheet file to write
+    std::string sheet;         // sheet file to write (the WebVTT file with --vtt)
     std::string framesFolder;  // folder for the single frames; empty when not asked for
     // Known before reading (no such file, output shared with an earlier movie):
     // the movie fails with this reason.

@@ -226,6 +226,29 @@ TEST(ListRun, SkipExistingNeverOpensAFinishedMovie) {
     EXPECT_EQ(Sheet({"-y", "--skip-existing", b}).code, 2);
 }
 
+// A seek-bar thumbnail job counts as done only with its WebVTT file and every
+// sprite that file points to.
+TEST(ListRun, SkipExistingChecksEverySpriteOfAWebVttFile) {
+    ScratchDir dir;
+    const std::string movie = dir / "m.mp4";
+    fs::copy_file(Clip("noaudio.mp4"), movie);
+    const std::vector<std::string> flags = {"--vtt", "--interval", "0.5", "--grid", "2x1", "-O", dir / "out",
+                                            "--skip-existing", "--report", "-", movie};
+    Ran run = Sheet(flags);
+    ASSERT_EQ(run.code, 0) << run.err;
+    std::vector<QJsonObject> lines = ReportLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    const QJsonArray outputs = lines[0]["outputs"].toArray();
+    ASSERT_GE(outputs.size(), 3);  // the WebVTT file and at least two sprites
+    run = Sheet(flags);
+    EXPECT_EQ(StatusByInput(ReportLines(run.out))[movie], "skipped");
+    // One sprite gone: the movie is made again.
+    fs::remove(outputs[0].toString().toStdString() == dir / "out/m.mp4.vtt" ? outputs[1].toString().toStdString()
+                                                                            : outputs[0].toString().toStdString());
+    run = Sheet(flags);
+    EXPECT_EQ(StatusByInput(ReportLines(run.out))[movie], "failed") << "the WebVTT file is in the way without -y";
+}
+
 // A stop in the middle of a list: exit 130, no partial sheet, and the report
 // holds whole lines of the movies that finished.
 TEST(ListRun, SignalInTheMiddleOfAListLeavesNoPartialFile) {

@@ -1,0 +1,297 @@
+#include "cli/vtt_job.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "capture/grab_sequence.h"
+#include "image/atomic_file.h"
+#include "image/dib_image.h"
+#include "sheet/sprite_layout.h"
+#include "video/key_frame_index.h"
+#include "video/movie_player.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;  // a dangling link is in the way too
+}
+
+std::string ExistsReason(const std::string& path) { return "\"" + path + "\" exists (-y replaces it)"; }
+
+// Staged files and files already moved into place; all removed again unless
+// Keep() is called, so a movie that fails leaves nothing behind.
+class VttFiles {
+public:
+    ~VttFiles() {
+        if (m_keep) return;
+        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) ::unlink(it->c_str());
+    }
+    void Add(const std::string& path) { m_files.push_back(path); }
+    // A staged file now lives under `target`.
+    void Moved(const std::string& staged, const std::string& target) {
+        std::replace(m_files.begin(), m_files.end(), staged, target);
+    }
+    void Keep() { m_keep = true; }
+
+private:
+    std::vector<std::string> m_files;
+    bool m_keep = false;
+};
+
+OpResult MoveInto(const std::string& staged, const std::string& target, bool replace) {
+    const int error = MoveFileInto(staged, target, replace);
+    if (error == 0) return OpResult::Success();
+    if (error == EEXIST && !replace) return OpResult::Failure(ExistsReason(target));
+    return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(error));
+}
+
+// Where each cue's picture is taken: by default its start; with key frames,
+// just past the first key frame inside the cue (a quarter frame on, so that
+// rounding of the position cannot fall back to the frame before), else its
+// start. `latest` bounds the search past a blank picture: a quarter interval,
+// and never past the cue's end.
+void PictureTimes(const std::vector<CueSpan>& cues, const std::vector<double>& keyTimes, double frameDuration,
+                  double interval, std::vector<double>& positions, std::vector<double>& latest) {
+    auto key = keyTimes.begin();
+    for (const CueSpan& cue : cues) {
+        const double start = double(cue.startMs) / 1000.0;
+        const double end = double(cue.endMs) / 1000.0;
+        double position = start;
+        key = std::lower_bound(key, keyTimes.end(), start - 1e-6);
+        if (key != keyTimes.end() && *key < end) position = std::max(start, *key + std::min(frameDuration / 4.0, (end - *key) / 2.0));
+        positions.push_back(position);
+        latest.push_back(std::max(position, std::min(position + 0.25 * interval, end - 1e-4)));
+    }
+}
+
+// Fills sprites tile by tile as pictures arrive and writes each one (under a
+// staging name) as soon as its last tile is in, so only one sprite is held.
+class SpriteWriter {
+public:
+    SpriteWriter(const SpriteGrid& grid, int cues, std::vector<std::string> staged, int quality, bool progressive)
+        : m_grid(grid), m_cues(cues), m_staged(std::move(staged)), m_quality(quality), m_progressive(progressive) {}
+
+    OpResult Put(int index, const CDibImage& picture) {
+        const TilePlace place = PlaceOf(index, m_grid);
+        while (m_sprite < place.sprite) {
+            if (OpResult done = Finish(); !done) return done;
+        }
+        if (OpResult ready = Ready(); !ready) return ready;
+        const RECT tile{place.x, place.y, place.x + m_grid.tileWidth, place.y + m_grid.tileHeight};
+        m_image->StretchFrom(&tile, picture);
+        return OpResult::Success();
+    }
+
+    // Writes the sprites not written yet (tiles without a picture stay black).
+    OpResult FinishAll() {
+        while (m_sprite < int(m_staged.size())) {
+            if (OpResult done = Finish(); !done) return done;
+        }
+        return OpResult::Success();
+    }
+
+private:
+    OpResult Ready() {
+        if (m_image) return OpResult::Success();
+        int width = 0;
+        int height = 0;
+        SpriteSize(m_sprite, m_cues, m_grid, width, height);
+        if (!CDibImage::SizeFits(width, height))
+            return OpResult::Failure("a sprite image of " + std::to_string(width) + " x " + std::to_string(height) +
+                                     " is too large; choose a smaller --grid or --thumb-width");
+        m_image = std::make_unique<CDibImage>();
+        if (!m_image->Create(width, height)) return OpResult::Failure("out of memory for a sprite image");
+        m_image->Fill(nullptr, 0);
+        return OpResult::Success();
+    }
+
+    OpResult Finish() {
+        if (OpResult ready = Ready(); !ready) return ready;
+        const OpResult saved = m_image->SaveJpeg(m_staged[size_t(m_sprite)], m_quality, m_progressive);
+        m_image.reset();
+        ++m_sprite;
+        return saved;
+    }
+
+    const SpriteGrid m_grid;
+    const int m_cues;
+    const std::vector<std::string> m_staged;
+    const int m_quality;
+    const bool m_progressive;
+    int m_sprite = 0;
+    std::unique_ptr<CDibImage> m_image;
+};
+
+OpResult WriteText(const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return OpResult::Failure("cannot write \"" + path + "\": " + std::strerror(errno));
+    const bool wrote = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int error = errno;
+    if (std::fclose(file) != 0 || !wrote)
+        return OpResult::Failure("cannot write \"" + path + "\": " + std::strerror(wrote ? errno : error));
+    return OpResult::Success();
+}
+
+}  // namespace
+
+OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
+                      const std::function<bool(int done, int total)>& progress, MovieFacts* facts) {
+    MovieFacts ignored;
+    if (!facts) facts = &ignored;
+    if (!job.failure.empty()) return OpResult::Failure(job.failure);
+    if (!settings.overwrite && Exists(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
+    const fs::path vttPath(job.sheet);
+    const fs::path folder = vttPath.parent_path();
+    {
+        std::error_code error;
+        if (!folder.empty() && !fs::is_directory(folder, error))
+            return OpResult::Failure("cannot write \"" + job.sheet + "\": no such folder");
+    }
+    const std::string vttName = vttPath.filename().string();
+
+    CMoviePlayer player;
+    player.SetSoundEnabled(false);
+    if (player.Open(job.movie) < 0) return OpResult::Failure(player.GetLastErrorText());
+    int32_t width = 0;
+    int32_t height = 0;
+    if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
+        return OpResult::Failure("no picture to grab (the file has no video stream)");
+    const double duration = player.GetDuration();
+    facts->duration = duration;
+    if (!std::isfinite(duration) || duration <= 0.0 || duration > 1e9)
+        return OpResult::Failure("the movie's duration is unknown, so its thumbnails cannot be placed in time");
+
+    // The tile size from the first picture as grabs give it: rotation and
+    // pixel aspect already applied.
+    const GrabbedFrame first = GrabCurrentFrame(player);
+    if (!first.image) return OpResult::Failure("no frame could be grabbed");
+    SpriteGrid grid;
+    grid.columns = settings.gridColumns;
+    grid.rows = settings.gridRows;
+    grid.tileWidth = settings.thumbWidth;
+    grid.tileHeight = ThumbHeightFor(settings.thumbWidth, first.image->Width(), first.image->Height());
+
+    const std::vector<CueSpan> cues = CueSpans(std::max<int64_t>(1, std::llround(duration * 1000.0)),
+                                               settings.vttIntervalMs);
+    const int cueCount = int(cues.size());
+    const int sprites = SpriteCount(cueCount, grid);
+    std::vector<std::string> spriteTargets;
+    for (int s = 0; s < sprites; ++s) {
+        const std::string target = (folder / SpriteFileName(vttName, s)).string();
+        if (!settings.overwrite && Exists(target)) return OpResult::Failure(ExistsReason(target));
+        spriteTargets.push_back(target);
+    }
+
+    std::vector<double> keyTimes;
+    if (settings.keyframes) {
+        KeyFrameTimes keys = ReadKeyFrameTimes(job.movie);
+        // Without an index every cue takes its exact frame, which is still right.
+        keyTimes = std::move(keys.times);
+    }
+    std::vector<double> positions;
+    std::vector<double> latest;
+    const double interval = double(settings.vttIntervalMs) / 1000.0;
+    PictureTimes(cues, keyTimes, player.GetFrameDuration(), interval, positions, latest);
+
+    VttFiles files;
+    std::vector<std::string> staged;
+    for (const std::string& target : spriteTargets) {
+        staged.push_back(StagingNameFor(target, ".part"));
+        files.Add(staged.back());
+    }
+    SpriteWriter writer(grid, cueCount, staged, settings.options.jpegQuality, settings.options.progressive != 0);
+
+    player.Stop();
+    int current = 0;
+    int taken = 0;
+    bool interrupted = false;
+    OpResult failure = OpResult::Success();
+    GrabAllHooks hooks;
+    hooks.afterSeek = [&](double) { ++current; };
+    hooks.take = [&](GrabbedFrame frame) {
+        if (!failure) return;
+        failure = writer.Put(current - 1, *frame.image);
+        ++taken;
+    };
+    hooks.progress = [&](int done, int total) {
+        interrupted = progress && !progress(done, total);
+        return !interrupted && bool(failure);
+    };
+    if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
+    GrabAtPositions(player, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks);
+    facts->frames = taken;
+    if (interrupted) return OpResult::Failure("interrupted");
+    if (!failure) return failure;
+    if (taken == 0) return OpResult::Failure("no frame could be grabbed");
+    if (OpResult done = writer.FinishAll(); !done) return done;
+
+    const std::string vttStaged = StagingNameFor(job.sheet, ".part");
+    files.Add(vttStaged);
+    if (OpResult wrote = WriteText(vttStaged, VttText(cues, grid, vttName)); !wrote) return wrote;
+    // The sprites first, the WebVTT file last.
+    for (size_t s = 0; s < staged.size(); ++s) {
+        if (OpResult moved = MoveInto(staged[s], spriteTargets[s], settings.overwrite); !moved) return moved;
+        files.Moved(staged[s], spriteTargets[s]);
+    }
+    if (OpResult moved = MoveInto(vttStaged, job.sheet, settings.overwrite); !moved) return moved;
+    files.Keep();
+    facts->written = spriteTargets;
+    facts->written.push_back(job.sheet);
+    return OpResult::Success();
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The file name a relative URL path segment stands for.
+std::string PercentDecoded(const std::string& segment) {
+    std::string name;
+    for (size_t i = 0; i < segment.size(); ++i) {
+        if (segment[i] == '%' && i + 2 < segment.size() && HexDigit(segment[i + 1]) >= 0 &&
+            HexDigit(segment[i + 2]) >= 0) {
+            name += char(HexDigit(segment[i + 1]) * 16 + HexDigit(segment[i + 2]));
+            i += 2;
+        } else {
+            name += segment[i];
+        }
+    }
+    return name;
+}
+
+}  // namespace
+
+std::vector<std::string> VttOutputs(const std::string& vttPath) {
+    std::vector<std::string> outputs{vttPath};
+    std::ifstream in(vttPath, std::ios::binary);
+    const fs::path folder = fs::path(vttPath).parent_path();
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t fragment = line.find("#xywh=");
+        if (fragment == std::string::npos || fragment == 0) continue;
+        const std::string url = line.substr(0, fragment);
+        // Only what this tool writes: a sprite beside the file.
+        if (url.find('/') != std::string::npos) continue;
+        const std::string path = (folder / PercentDecoded(url)).string();
+        if (std::find(outputs.begin(), outputs.end(), path) == outputs.end()) outputs.push_back(path);
+    }
+    return outputs;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// Seek-bar thumbnails for web players: which stretch of the movie each cue
+// covers, where its tile sits in which sprite image, and the WebVTT text that
+// points the cues at those tiles. Pure arithmetic and text; the pictures are
+// taken and written elsewhere.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A cue's stretch of the movie in whole milliseconds, [start, end).
+struct CueSpan {
+    int64_t startMs = 0;
+    int64_t endMs = 0;
+};
+
+// One cue per interval [k * interval, min((k + 1) * interval, duration)),
+// contiguous from 0 to the duration; a movie shorter than one interval gets
+// one cue. Empty for a duration or interval below 1 ms.
+std::vector<CueSpan> CueSpans(int64_t durationMs, int64_t intervalMs);
+
+// The tile height for pictures of pictureWidth x pictureHeight shown
+// `thumbWidth` wide: the picture's aspect kept, rounded to an even number,
+// at least 2. 0 for an empty picture.
+int ThumbHeightFor(int thumbWidth, int pictureWidth, int pictureHeight);
+
+struct SpriteGrid {
+    int columns = 10;
+    int rows = 10;
+    int tileWidth = 0;
+    int tileHeight = 0;
+    int PerSprite() const { return columns * rows; }
+};
+
+// Where cue `index` goes: its sprite (from 0) and the tile's top-left corner.
+struct TilePlace {
+    int sprite = 0;
+    int x = 0;
+    int y = 0;
+};
+TilePlace PlaceOf(int index, const SpriteGrid& grid);
+
+// Sprite images needed for `cues` tiles, filled row by row.
+int SpriteCount(int cues, const SpriteGrid& grid);
+// Pixel size of sprite `sprite`: only the columns and rows its tiles use, so
+// a short movie does not get a mostly empty image.
+void SpriteSize(int sprite, int cues, const SpriteGrid& grid, int& width, int& height);
+
+// "hh:mm:ss.mmm" (hours as many digits as needed, at least two).
+std::string FormatVttTime(int64_t ms);
+
+// `name` as one relative URL path segment: bytes other than letters, digits
+// and - . _ ~ are percent-encoded, so a file name with spaces, '#' or '?'
+// still names the file.
+std::string UrlPathSegment(const std::string& name);
+
+// The sprite file name for sprite `sprite` (from 0) of the VTT file named
+// `vttName`: its name without a trailing ".vtt", then "-1.jpg", "-2.jpg", ...
+std::string SpriteFileName(const std::string& vttName, int sprite);
+
+// The whole WebVTT file: the WEBVTT line, then per cue its times and
+// "URL#xywh=x,y,w,h" with URL the percent-encoded sprite file name.
+std::string VttText(const std::vector<CueSpan>& cues, const SpriteGrid& grid, const std::string& vttName);
