@@ -63,19 +63,17 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
     // An exception leaving a thread would end the program: running out of
     // memory in any of them becomes this call's failure instead.
     std::atomic<bool> outOfMemory{false};
-    IndexPool* running = nullptr;
     auto drawRow = [&](size_t row) {
+        if (outOfMemory) return;  // the others stop after their current row
         try {
             const size_t end = std::min(count, (row + 1) * perRow);
             for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
-            running->Stop();  // the others stop after their current row
         }
     };
     // This thread draws too, so one fewer is started.
     IndexPool pool(rows, parallel ? unsigned(std::min<size_t>(cores, rows)) - 1 : 0, drawRow);
-    running = &pool;
     pool.Help();
     pool.Join();
     return outOfMemory ? OpResult::Failure(kOutOfMemory) : OpResult::Success();
