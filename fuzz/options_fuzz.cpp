@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "sheet/compose_sheet.h"
+#include "sheet/details_text.h"
 #include "sheet/sheet_layout.h"
 
 namespace {
@@ -37,7 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const OpResult check = CheckSheetInput(sizes, options);
     if (!check && check.message.empty()) std::abort();  // every refusal says why
-    const TextSize details{200, 40};
+    // Measured as the composer measures it: a 4096-pixel font over a long
+    // template makes a tall block, and so a sheet too large to draw here.
+    const MovieDetails movie = MakeMovieDetails("/movies/a.mp4", 123456, 320, 240, 61.5);
+    TextSize details;
+    if (options.showDetails) {
+        const std::string text = SubstituteDetails(std::string_view(options.detailsTemplate), movie);
+        details = MeasureDetailsText(text, options.detailsFont, DetailsFormatFlags(options.detailsPosition));
+    }
     SheetLayout layout;
     const OpResult laid = ComputeSheetLayout(sizes, options, options.showDetails ? &details : nullptr, layout);
     if (!laid && laid.message.empty()) std::abort();
@@ -51,7 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pointers.push_back(&frames[i]);
         labels.push_back("00:00:01");
     }
-    const MovieDetails movie = MakeMovieDetails("/movies/a.mp4", 123456, 320, 240, 61.5);
     CDibImage sheet;
     const OpResult drawn = ComposeSheetImage(pointers, labels, options, movie, sheet);
     if (!drawn && drawn.message.empty()) std::abort();
