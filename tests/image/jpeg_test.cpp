@@ -478,6 +478,37 @@ TEST(JpegLoad, TruncatedImageDataStillLoadsWithANote) {
     EXPECT_FALSE(result.message.empty());  // the library's warning is passed on
 }
 
+// Found by fuzzing: 239 bytes claiming 9153 x 65314 pixels kept the decoder
+// busy for half a minute making rows from filler. The rows a cut-off file does
+// not hold are grey, and decoding stops where the data does.
+TEST(JpegLoad, PictureLargerThanItsDataIsGreyWhereTheDataEnds) {
+    ScratchDir dir;
+    CDibImage image;
+    MakeNoise(image, 16, 16);
+    ASSERT_TRUE(image.SaveJpeg(dir / "small.jpg", 90, false));
+    std::vector<uint8_t> bytes = ReadBytes(dir / "small.jpg");
+    size_t sof = 0;
+    for (const Segment& s : HeaderSegments(bytes))
+        if (s.marker == 0xC0) sof = s.offset;
+    ASSERT_GT(sof, 0u);
+    bytes[sof + 5] = bytes[sof + 7] = 0x0B;  // 3000 x 3000 (0x0BB8)
+    bytes[sof + 6] = bytes[sof + 8] = 0xB8;
+    WriteBytes(dir / "claims.jpg", bytes);
+
+    CDibImage loaded;
+    const OpResult result = loaded.LoadJpeg(dir / "claims.jpg");
+    ASSERT_TRUE(result) << result.message;
+    EXPECT_EQ(loaded.Width(), 3000);
+    EXPECT_EQ(loaded.Height(), 3000);
+    EXPECT_FALSE(result.message.empty());
+    for (int y : {100, 2999}) {
+        const Rgb c = GetPixel(loaded, 1500, y);
+        EXPECT_EQ(c.r, 128) << y;
+        EXPECT_EQ(c.g, 128) << y;
+        EXPECT_EQ(c.b, 128) << y;
+    }
+}
+
 // ------------------------------------------------ other colour formats
 
 TEST(JpegLoad, GrayscaleFileLoadsAsRgb) {
