@@ -20,6 +20,8 @@
 #include <type_traits>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -59,6 +61,23 @@ uint64_t CoefficientBytes(const jpeg_decompress_struct& info) {
         bytes += across * down * DCTSIZE2 * sizeof(JCOEF);
     }
     return bytes;
+}
+
+// Every block of every component costs at least one bit in the first scan
+// (its DC difference), so a file smaller than this cannot hold the picture it
+// claims. Decoding a file with several scans makes every row of the picture
+// from its coefficients at once, filler or not: a few hundred bytes that claim
+// a huge picture would keep the decoder busy for many seconds.
+uint64_t LeastBytesFor(const jpeg_decompress_struct& info) {
+    uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; ++c)
+        blocks += uint64_t(info.comp_info[c].width_in_blocks) * uint64_t(info.comp_info[c].height_in_blocks);
+    return blocks / 8;
+}
+
+uint64_t FileBytes(FILE* file) {
+    struct stat status {};
+    return ::fstat(::fileno(file), &status) == 0 ? uint64_t(status.st_size) : UINT64_MAX;
 }
 
 // How much one load may allocate: three quarters of the memory this process
@@ -290,6 +309,12 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" + size + detail + ")");
     };
     if (!SizeFits(info.image_width, info.image_height)) return tooLarge(", more than 4 GiB of pixels");
+    if (CoefficientBytes(info) > 0 && FileBytes(file.get()) < LeastBytesFor(info)) {
+        Release();
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": the file is cut off or damaged (" +
+                                 std::to_string(FileBytes(file.get())) + " bytes cannot hold a picture of " + size +
+                                 " in several scans)");
+    }
     const uint64_t pictureBytes = uint64_t(StrideFor(int32_t(info.image_width))) * info.image_height;
     const uint64_t libraryBytes = CoefficientBytes(info) + WorkingBytes(info);
     const uint64_t budget = LoadBudget();

@@ -509,6 +509,36 @@ TEST(JpegLoad, PictureLargerThanItsDataIsGreyWhereTheDataEnds) {
     }
 }
 
+// Found by fuzzing: a 231-byte progressive file claiming 12064 x 25344
+// pixels made the decoder build every row from filler coefficients. A file
+// with several scans too small to hold its picture is refused; one merely
+// cut off still loads.
+TEST(JpegLoad, ProgressiveFileTooSmallForItsPictureIsRefused) {
+    ScratchDir dir;
+    CDibImage image;
+    MakeNoise(image, 64, 64);
+    ASSERT_TRUE(image.SaveJpeg(dir / "p.jpg", 90, true));
+    std::vector<uint8_t> bytes = ReadBytes(dir / "p.jpg");
+    std::vector<uint8_t> half(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2));
+    WriteBytes(dir / "half.jpg", half);
+    CDibImage loaded;
+    OpResult result = loaded.LoadJpeg(dir / "half.jpg");
+    EXPECT_TRUE(result) << result.message;
+    EXPECT_EQ(loaded.Width(), 64);
+
+    size_t sof = 0;
+    for (const Segment& s : HeaderSegments(bytes))
+        if (s.marker == 0xC2) sof = s.offset;
+    ASSERT_GT(sof, 0u);
+    bytes[sof + 5] = bytes[sof + 7] = 0x0B;  // 3000 x 3000
+    bytes[sof + 6] = bytes[sof + 8] = 0xB8;
+    WriteBytes(dir / "claims.jpg", bytes);
+    result = loaded.LoadJpeg(dir / "claims.jpg");
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("cut off"), std::string::npos) << result.message;
+    EXPECT_FALSE(loaded.HasPixels());
+}
+
 // ------------------------------------------------ other colour formats
 
 TEST(JpegLoad, GrayscaleFileLoadsAsRgb) {
