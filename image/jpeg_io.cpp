@@ -94,7 +94,7 @@ struct JpegErrors {
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     char warning[JMSG_LENGTH_MAX];
-    // The file ran out: from here on the library decodes filler it made up.
+    // The data ran out: from here on the library decodes filler it made up.
     bool dataEnded;
 };
 static_assert(std::is_standard_layout_v<JpegErrors>);
@@ -117,7 +117,11 @@ JpegErrors& ErrorsOf(j_common_ptr info) { return *reinterpret_cast<JpegErrors*>(
 void KeepFirstWarning(j_common_ptr info, int level) {
     if (level >= 0) return;  // trace messages
     JpegErrors& errors = ErrorsOf(info);
-    if (info->err->msg_code == JWRN_JPEG_EOF) errors.dataEnded = true;
+    // A marker met inside the image data ends it as well, unless restart
+    // markers let the decoder pick the data up again further on.
+    const int code = info->err->msg_code;
+    const bool restarts = info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->restart_interval > 0;
+    if (code == JWRN_JPEG_EOF || (code == JWRN_HIT_MARKER && !restarts)) errors.dataEnded = true;
     if (errors.warning[0] == '\0') (*info->err->format_message)(info, errors.warning);
     ++info->err->num_warnings;
 }
