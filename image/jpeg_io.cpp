@@ -65,9 +65,9 @@ uint64_t CoefficientBytes(const jpeg_decompress_struct& info) {
 
 // Every block of every component costs at least one bit in the first scan
 // (its DC difference), so a file smaller than this cannot hold the picture it
-// claims. Decoding a file with several scans makes every row of the picture
-// from its coefficients at once, filler or not: a few hundred bytes that claim
-// a huge picture would keep the decoder busy for many seconds.
+// claims; real photographs take a hundred times as much. Without this bound a
+// few hundred bytes that claim a huge picture would have it allocated and
+// made from filler, for many seconds.
 uint64_t LeastBytesFor(const jpeg_decompress_struct& info) {
     uint64_t blocks = 0;
     for (int c = 0; c < info.num_components; ++c)
@@ -313,18 +313,18 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         return OpResult::Failure("Cannot read " + Quoted(path) + ": the picture is too large (" + size + detail + ")");
     };
     if (!SizeFits(info.image_width, info.image_height)) return tooLarge(", more than 4 GiB of pixels");
-    if (CoefficientBytes(info) > 0 && FileBytes(file.get()) < LeastBytesFor(info)) {
-        Release();
-        return OpResult::Failure("Cannot read " + Quoted(path) + ": the file is cut off or damaged (" +
-                                 std::to_string(FileBytes(file.get())) + " bytes cannot hold a picture of " + size +
-                                 " in several scans)");
-    }
     const uint64_t pictureBytes = uint64_t(StrideFor(int32_t(info.image_width))) * info.image_height;
     const uint64_t libraryBytes = CoefficientBytes(info) + WorkingBytes(info);
     const uint64_t budget = LoadBudget();
     if (pictureBytes + libraryBytes > budget) {
         return tooLarge(" needs about " + Megabytes(pictureBytes + libraryBytes) + ", " + Megabytes(budget) +
                         " of memory is available");
+    }
+    if (FileBytes(file.get()) < LeastBytesFor(info)) {
+        Release();
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": the file is cut off or damaged (" +
+                                 std::to_string(FileBytes(file.get())) + " bytes cannot hold a picture of " + size +
+                                 ")");
     }
     if (budget != UINT64_MAX) info.mem->max_memory_to_use = long(std::min<uint64_t>(budget - pictureBytes, LONG_MAX));
     if (!RunGuarded(jpeg.errors, [&] { jpeg_start_decompress(&info); })) {

@@ -479,40 +479,49 @@ TEST(JpegLoad, TruncatedImageDataStillLoadsWithANote) {
 }
 
 // Found by fuzzing: 239 bytes claiming 9153 x 65314 pixels kept the decoder
-// busy for half a minute making rows from filler. The rows a cut-off file does
-// not hold are grey, and decoding stops where the data does.
+// busy for over a minute making rows from filler. Such a file is refused; the
+// rows a file merely cut off does not hold are grey, and decoding stops where
+// the data does.
 TEST(JpegLoad, PictureLargerThanItsDataIsGreyWhereTheDataEnds) {
     ScratchDir dir;
     CDibImage image;
-    MakeNoise(image, 16, 16);
+    MakeNoise(image, 64, 64);
     ASSERT_TRUE(image.SaveJpeg(dir / "small.jpg", 90, false));
     std::vector<uint8_t> bytes = ReadBytes(dir / "small.jpg");
     size_t sof = 0;
     for (const Segment& s : HeaderSegments(bytes))
         if (s.marker == 0xC0) sof = s.offset;
     ASSERT_GT(sof, 0u);
-    bytes[sof + 5] = bytes[sof + 7] = 0x0B;  // 3000 x 3000 (0x0BB8)
-    bytes[sof + 6] = bytes[sof + 8] = 0xB8;
-    WriteBytes(dir / "claims.jpg", bytes);
-
+    std::vector<uint8_t> claims = bytes;
+    claims[sof + 5] = claims[sof + 7] = 0x01;  // 400 x 400 (0x0190)
+    claims[sof + 6] = claims[sof + 8] = 0x90;
+    WriteBytes(dir / "claims.jpg", claims);
     CDibImage loaded;
-    const OpResult result = loaded.LoadJpeg(dir / "claims.jpg");
+    OpResult result = loaded.LoadJpeg(dir / "claims.jpg");
     ASSERT_TRUE(result) << result.message;
-    EXPECT_EQ(loaded.Width(), 3000);
-    EXPECT_EQ(loaded.Height(), 3000);
+    EXPECT_EQ(loaded.Width(), 400);
+    EXPECT_EQ(loaded.Height(), 400);
     EXPECT_FALSE(result.message.empty());
-    for (int y : {100, 2999}) {
-        const Rgb c = GetPixel(loaded, 1500, y);
+    for (int y : {100, 399}) {
+        const Rgb c = GetPixel(loaded, 200, y);
         EXPECT_EQ(c.r, 128) << y;
         EXPECT_EQ(c.g, 128) << y;
         EXPECT_EQ(c.b, 128) << y;
     }
+
+    claims[sof + 5] = claims[sof + 7] = 0x0B;  // 3000 x 3000: a 26 KB picture at the least
+    claims[sof + 6] = claims[sof + 8] = 0xB8;
+    WriteBytes(dir / "huge.jpg", claims);
+    result = loaded.LoadJpeg(dir / "huge.jpg");
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find("cut off"), std::string::npos) << result.message;
+    EXPECT_FALSE(loaded.HasPixels());
 }
 
 // Found by fuzzing: a 231-byte progressive file claiming 12064 x 25344
-// pixels made the decoder build every row from filler coefficients. A file
-// with several scans too small to hold its picture is refused; one merely
-// cut off still loads.
+// pixels made the decoder build every row from filler coefficients. A
+// progressive file too small to hold its picture is refused; one merely cut
+// off still loads.
 TEST(JpegLoad, ProgressiveFileTooSmallForItsPictureIsRefused) {
     ScratchDir dir;
     CDibImage image;
