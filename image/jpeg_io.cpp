@@ -20,6 +20,8 @@
 #include <type_traits>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -61,6 +63,23 @@ uint64_t CoefficientBytes(const jpeg_decompress_struct& info) {
     return bytes;
 }
 
+// Every block of every component costs at least one bit in the first scan
+// (its DC difference), so a file smaller than this cannot hold the picture it
+// claims; real photographs take a hundred times as much. Without this bound a
+// few hundred bytes that claim a huge picture would have it allocated and
+// made from filler, for many seconds.
+uint64_t LeastBytesFor(const jpeg_decompress_struct& info) {
+    uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; ++c)
+        blocks += uint64_t(info.comp_info[c].width_in_blocks) * uint64_t(info.comp_info[c].height_in_blocks);
+    return blocks / 8;
+}
+
+uint64_t FileBytes(FILE* file) {
+    struct stat status {};
+    return ::fstat(::fileno(file), &status) == 0 ? uint64_t(status.st_size) : UINT64_MAX;
+}
+
 // How much one load may allocate: three quarters of the memory this process
 // can still take; UINT64_MAX when nothing can be learnt.
 uint64_t LoadBudget() {
@@ -75,6 +94,8 @@ struct JpegErrors {
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     char warning[JMSG_LENGTH_MAX];
+    // The data ran out: from here on the library decodes filler it made up.
+    bool dataEnded;
 };
 static_assert(std::is_standard_layout_v<JpegErrors>);
 
@@ -90,10 +111,19 @@ JpegErrors& ErrorsOf(j_common_ptr info) { return *reinterpret_cast<JpegErrors*>(
 }
 
 // Corrupt but decodable data only warns and decoding goes on. Nothing is
-// printed; the first warning is kept so the caller can mention it.
-void KeepFirstWarning(j_common_ptr info) {
+// printed; the first warning is kept so the caller can mention it, and the
+// end of the data is noted whichever warning came first (the library's own
+// handler passes on only the first).
+void KeepFirstWarning(j_common_ptr info, int level) {
+    if (level >= 0) return;  // trace messages
     JpegErrors& errors = ErrorsOf(info);
+    // A marker met inside the image data ends it as well, unless restart
+    // markers let the decoder pick the data up again further on.
+    const int code = info->err->msg_code;
+    const bool restarts = info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->restart_interval > 0;
+    if (code == JWRN_JPEG_EOF || (code == JWRN_HIT_MARKER && !restarts)) errors.dataEnded = true;
     if (errors.warning[0] == '\0') (*info->err->format_message)(info, errors.warning);
+    ++info->err->num_warnings;
 }
 
 void LimitScans(j_common_ptr info) {
@@ -108,9 +138,10 @@ void LimitScans(j_common_ptr info) {
 jpeg_error_mgr* InstallErrors(JpegErrors& errors) {
     jpeg_std_error(&errors.manager);
     errors.manager.error_exit = JumpBackOnError;
-    errors.manager.output_message = KeepFirstWarning;
+    errors.manager.emit_message = KeepFirstWarning;
     errors.message[0] = '\0';
     errors.warning[0] = '\0';
+    errors.dataEnded = false;
     return &errors.manager;
 }
 
@@ -289,6 +320,12 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
         return tooLarge(" needs about " + Megabytes(pictureBytes + libraryBytes) + ", " + Megabytes(budget) +
                         " of memory is available");
     }
+    if (FileBytes(file.get()) < LeastBytesFor(info)) {
+        Release();
+        return OpResult::Failure("Cannot read " + Quoted(path) + ": the file is cut off or damaged (" +
+                                 std::to_string(FileBytes(file.get())) + " bytes cannot hold a picture of " + size +
+                                 ")");
+    }
     if (budget != UINT64_MAX) info.mem->max_memory_to_use = long(std::min<uint64_t>(budget - pictureBytes, LONG_MAX));
     if (!RunGuarded(jpeg.errors, [&] { jpeg_start_decompress(&info); })) {
         const int code = jpeg.errors.manager.msg_code;
@@ -311,6 +348,13 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
     }
     uint8_t* pixels = Pixels();
     const size_t stride = size_t(Stride());
+    // A file with one scan is read while its rows are made. When it ends
+    // early the rest of the picture would be decoded from filler: a tiny file
+    // claiming a huge picture would keep the decoder busy for many seconds.
+    // The rows it does not hold are grey instead. (A file with more scans has
+    // been read whole by now; its rows are all made from what it holds.)
+    jpeg.errors.dataEnded = false;
+    JDIMENSION decodedRows = 0;  // set when the file ended before the last row
 
     if (!RunGuarded(jpeg.errors, [&] {
             // The first row of the file is the top of the picture: the last stored row.
@@ -318,7 +362,7 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
             if (info.out_color_space == JCS_EXT_BGR) {
                 constexpr JDIMENSION kRows = 16;
                 JSAMPROW rows[kRows];
-                while (info.output_scanline < info.output_height) {
+                while (info.output_scanline < info.output_height && !jpeg.errors.dataEnded) {
                     const JDIMENSION count = std::min(kRows, info.output_height - info.output_scanline);
                     for (JDIMENSION i = 0; i < count; ++i) {
                         rows[i] = pixels + size_t(info.output_height - 1 - (info.output_scanline + i)) * stride;
@@ -328,16 +372,24 @@ OpResult CDibImage::LoadJpeg(const std::string& path) {
             } else {
                 JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                                               info.output_width * JDIMENSION(components), 1);
-                while (info.output_scanline < info.output_height) {
+                while (info.output_scanline < info.output_height && !jpeg.errors.dataEnded) {
                     if (jpeg_read_scanlines(&info, buffer, 1) != 1) break;
                     const size_t storedRow = size_t(info.output_height - info.output_scanline);
                     StoreRow(buffer[0], pixels + storedRow * stride, width, components, invertedCmyk);
                 }
             }
-            jpeg_finish_decompress(&info);
+            if (info.output_scanline < info.output_height && jpeg.errors.dataEnded) {
+                decodedRows = info.output_scanline;
+                jpeg_abort_decompress(&info);
+            } else {
+                decodedRows = info.output_height;
+                jpeg_finish_decompress(&info);
+            }
         })) {
         return failure();
     }
+    // Stored rows run bottom-up: the rows not decoded are the first ones.
+    if (decodedRows < JDIMENSION(height)) std::memset(pixels, 0x80, size_t(height - int32_t(decodedRows)) * stride);
 
     // Decodable damage (a cut-off file, a bad segment) is not an error: the
     // picture loads and the note says what the library noticed.

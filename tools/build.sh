@@ -2,5 +2,7 @@
 # Configures and builds into build/ (two jobs: the machines have two cores).
 set -eu
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+launcher=""
+command -v ccache > /dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $launcher
 cmake --build build -j2

@@ -5,7 +5,8 @@ PKGS="build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
  libavfilter-dev fonts-wqy-microhei
  libjpeg62-turbo-dev libjpeg-turbo-progs fonts-liberation2 fontconfig ffmpeg libgtest-dev libbenchmark-dev
- xvfb xauth valgrind parallel chromium"
+ xvfb xauth valgrind parallel chromium
+ clang libclang-rt-dev llvm ccache"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
