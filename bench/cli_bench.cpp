@@ -8,10 +8,6 @@
 // made once into /tmp/reelcap_cli_bench3. Run by hand:
 //   cmake --build build --target cli_bench reelcap-sheet && build/bench/cli_bench
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,8 +17,8 @@
 #include <vector>
 
 #include "bench/bench_folder.h"
+#include "bench/bench_process.h"
 
-extern char** environ;
 
 namespace {
 
@@ -64,36 +60,7 @@ bool EnsureClips() {
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-struct Outcome {
-    int status = -1;
-    double seconds = 0.0;
-    long peakKiB = 0;
-};
-
-// Runs a program quietly and measures it alone (its own peak memory).
-Outcome RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Outcome outcome;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        if (wait4(pid, &status, 0, &usage) == pid) {
-            outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            outcome.peakKiB = usage.ru_maxrss;
-        }
-    }
-    outcome.seconds = Seconds(std::chrono::steady_clock::now() - start);
-    posix_spawn_file_actions_destroy(&actions);
-    return outcome;
-}
+using Outcome = ProgramOutcome;
 
 double Duration(const fs::path& movie) {
     const std::string cmd = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + movie.string() + "'";

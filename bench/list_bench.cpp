@@ -8,9 +8,6 @@
 // Run by hand:
 //   cmake --build build --target list_bench reelcap-sheet && build/bench/list_bench
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -20,8 +17,8 @@
 #include <vector>
 
 #include "bench/bench_folder.h"
+#include "bench/bench_process.h"
 
-extern char** environ;
 
 namespace {
 
@@ -54,20 +51,8 @@ fs::path EnsureList() {
 
 // Seconds the program ran, or below 0 when it failed.
 double Timed(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1.0;
+    const ProgramOutcome run = RunProgram(args);
+    return run.status == 0 ? run.seconds : -1.0;
 }
 
 void BM_FiveHundredMoviesThenResume(benchmark::State& state) {

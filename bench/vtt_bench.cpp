@@ -10,10 +10,6 @@
 // The movie is made once into /tmp/reelcap_vtt_bench. Run by hand:
 //   cmake --build build --target vtt_bench reelcap-sheet && build/bench/vtt_bench
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,9 +20,9 @@
 #include <vector>
 
 #include "bench/bench_folder.h"
+#include "bench/bench_process.h"
 #include "video/key_frame_index.h"
 
-extern char** environ;
 
 namespace {
 
@@ -51,36 +47,7 @@ bool EnsureMovie() {
     return !error;
 }
 
-struct Outcome {
-    int status = -1;
-    double seconds = 0.0;
-    double peakMiB = 0.0;
-};
-
-// Runs a program quietly and measures it alone (its own peak memory).
-Outcome RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Outcome outcome;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        if (wait4(pid, &status, 0, &usage) == pid) {
-            outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            outcome.peakMiB = double(usage.ru_maxrss) / 1024.0;
-        }
-    }
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    return outcome;
-}
+using Outcome = ProgramOutcome;
 
 // Pictures decoded to reach the exact frames at k x interval: each one is
 // decoded forward from the key frame at or before it (the exact seek's way;
@@ -141,8 +108,8 @@ void BM_SpritesVersusFfmpeg(benchmark::State& state) {
         state.counters["keyframes_s"] = keyed.seconds;
         state.counters["nokey_s"] = key.seconds;
         state.counters["keyframes_ratio"] = keyed.seconds / key.seconds;
-        state.counters["exact_peak_MiB"] = exact.peakMiB;
-        state.counters["sheet30_peak_MiB"] = sheet.peakMiB;
+        state.counters["exact_peak_MiB"] = exact.peakKiB / 1024.0;
+        state.counters["sheet30_peak_MiB"] = sheet.peakKiB / 1024.0;
         state.counters["sheet30_s"] = sheet.seconds;
         state.counters["fps_thumbs"] = count(fpsDir);
         state.counters["nokey_thumbs"] = count(keyDir);

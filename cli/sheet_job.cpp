@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/output_files.h"
 #include "capture/frame_files.h"
 #include "image/atomic_file.h"
 #include "capture/grab_sequence.h"
@@ -23,42 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;  // a dangling link is in the way too
-}
-
-std::string ExistsReason(const std::string& path) { return "\"" + path + "\" exists (-y replaces it)"; }
-
-// Files this movie has written so far; removed again unless Keep() is called,
-// so a movie that fails leaves nothing behind.
-class WrittenFiles {
-public:
-    ~WrittenFiles() {
-        if (m_keep) return;
-        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) ::unlink(it->c_str());
-        if (!m_folder.empty()) ::rmdir(m_folder.c_str());  // only when empty
-    }
-    void Add(const std::string& path) { m_files.push_back(path); }
-    void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
-    void Keep() { m_keep = true; }
-    const std::vector<std::string>& Files() const { return m_files; }
-
-private:
-    std::vector<std::string> m_files;
-    std::string m_folder;
-    bool m_keep = false;
-};
-
-// Moves the staged file onto `target`; without `replace` an existing target
-// (even one that appeared meanwhile) is left alone and the move fails.
-OpResult MoveInto(const std::string& staged, const std::string& target, bool replace) {
-    const int error = MoveFileInto(staged, target, replace);
-    if (error == 0) return OpResult::Success();
-    if (error == EEXIST && !replace) return OpResult::Failure(ExistsReason(target));
-    return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(error));
-}
 
 OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<GrabbedFrame>& frames,
                      WrittenFiles& written) {
@@ -72,7 +37,7 @@ OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std
     if (!settings.overwrite) {
         for (const char* label : labels) {
             const std::string path = FrameFilePath(job.framesFolder, label);
-            if (Exists(path)) return OpResult::Failure(ExistsReason(path));
+            if (PathTaken(path)) return OpResult::Failure(ExistsReason(path));
         }
     }
     std::error_code error;
@@ -103,7 +68,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     if (!facts) facts = &ignored;
     if (!job.failure.empty()) return OpResult::Failure(job.failure);
     // Refused before the movie is read; checked again when the sheet is moved in.
-    if (!settings.overwrite && Exists(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
+    if (!settings.overwrite && PathTaken(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
     {
         std::error_code error;
         const fs::path folder = fs::path(job.sheet).parent_path();

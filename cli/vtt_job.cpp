@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/output_files.h"
 #include "capture/grab_sequence.h"
 #include "image/atomic_file.h"
 #include "image/dib_image.h"
@@ -23,40 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;  // a dangling link is in the way too
-}
-
-std::string ExistsReason(const std::string& path) { return "\"" + path + "\" exists (-y replaces it)"; }
-
-// Staged files and files already moved into place; all removed again unless
-// Keep() is called, so a movie that fails leaves nothing behind.
-class VttFiles {
-public:
-    ~VttFiles() {
-        if (m_keep) return;
-        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) ::unlink(it->c_str());
-    }
-    void Add(const std::string& path) { m_files.push_back(path); }
-    // A staged file now lives under `target`.
-    void Moved(const std::string& staged, const std::string& target) {
-        std::replace(m_files.begin(), m_files.end(), staged, target);
-    }
-    void Keep() { m_keep = true; }
-
-private:
-    std::vector<std::string> m_files;
-    bool m_keep = false;
-};
-
-OpResult MoveInto(const std::string& staged, const std::string& target, bool replace) {
-    const int error = MoveFileInto(staged, target, replace);
-    if (error == 0) return OpResult::Success();
-    if (error == EEXIST && !replace) return OpResult::Failure(ExistsReason(target));
-    return OpResult::Failure("cannot write \"" + target + "\": " + std::strerror(error));
-}
 
 // Where each cue's picture is taken: by default its start; with key frames,
 // just past the first key frame inside the cue (a quarter frame on, so that
@@ -152,7 +119,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     MovieFacts ignored;
     if (!facts) facts = &ignored;
     if (!job.failure.empty()) return OpResult::Failure(job.failure);
-    if (!settings.overwrite && Exists(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
+    if (!settings.overwrite && PathTaken(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
     const fs::path vttPath(job.sheet);
     const fs::path folder = vttPath.parent_path();
     {
@@ -191,7 +158,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     std::vector<std::string> spriteTargets;
     for (int s = 0; s < sprites; ++s) {
         const std::string target = (folder / SpriteFileName(vttName, s)).string();
-        if (!settings.overwrite && Exists(target)) return OpResult::Failure(ExistsReason(target));
+        if (!settings.overwrite && PathTaken(target)) return OpResult::Failure(ExistsReason(target));
         spriteTargets.push_back(target);
     }
 
@@ -206,7 +173,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     const double interval = double(settings.vttIntervalMs) / 1000.0;
     PictureTimes(cues, keyTimes, player.GetFrameDuration(), interval, positions, latest);
 
-    VttFiles files;
+    WrittenFiles files;
     std::vector<std::string> staged;
     for (const std::string& target : spriteTargets) {
         staged.push_back(StagingNameFor(target, ".part"));

@@ -1,0 +1,38 @@
+#pragma once
+// The files one movie's job writes: whether a name is taken, moving a staged
+// file into place, and taking everything back when the movie fails, so a
+// failed movie leaves nothing behind.
+#include <string>
+#include <vector>
+
+#include "image/op_result.h"
+
+// True when anything stands at `path`, a dangling link included.
+bool PathTaken(const std::string& path);
+// "\"PATH\" exists (-y replaces it)".
+std::string ExistsReason(const std::string& path);
+// Moves the staged file onto `target`; without `replace` an existing target
+// (even one that appeared meanwhile) is left alone and the move fails.
+OpResult MoveInto(const std::string& staged, const std::string& target, bool replace);
+
+// Files written so far (staged or moved in); removed again, newest first, and
+// a folder made for them removed when empty, unless Keep() is called.
+class WrittenFiles {
+public:
+    WrittenFiles() = default;
+    ~WrittenFiles();
+    WrittenFiles(const WrittenFiles&) = delete;
+    WrittenFiles& operator=(const WrittenFiles&) = delete;
+
+    void Add(const std::string& path) { m_files.push_back(path); }
+    // A staged file now lives under `target`.
+    void Moved(const std::string& staged, const std::string& target);
+    void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
+    void Keep() { m_keep = true; }
+    const std::vector<std::string>& Files() const { return m_files; }
+
+private:
+    std::vector<std::string> m_files;
+    std::string m_folder;
+    bool m_keep = false;
+};
