@@ -12,6 +12,15 @@
 #include "image/memory_budget.h"
 #include "video/movie_player.h"
 
+OpResult OpenForGrabbing(CMoviePlayer& player, const std::string& movie, int32_t& width, int32_t& height) {
+    player.SetSoundEnabled(false);
+    if (player.Open(movie) < 0) return OpResult::Failure(player.GetLastErrorText());
+    width = height = 0;
+    if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
+        return OpResult::Failure("no picture to grab (the file has no video stream)");
+    return OpResult::Success();
+}
+
 GrabbedFrame GrabCurrentFrame(CMoviePlayer& player) {
     GrabbedFrame frame;
     GrabBlock block = player.GetCurrentImage();

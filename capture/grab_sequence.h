@@ -19,6 +19,11 @@ struct GrabbedFrame {
     std::string label;  // FormatTimeLabel of the position after the grab
 };
 
+// Opens `movie` without sound for grabbing and reads its picture size (with
+// the rotation applied); refused with the player's reason, or when the file
+// has no picture to grab.
+OpResult OpenForGrabbing(CMoviePlayer& player, const std::string& movie, int32_t& width, int32_t& height);
+
 // The picture on screen and the position read after taking it; an empty image
 // when the player has none (a frame that cannot be grabbed is left out).
 GrabbedFrame GrabCurrentFrame(CMoviePlayer& player);

@@ -84,12 +84,9 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     MemoryGate::Hold hold;
     {
         CMoviePlayer player;
-        player.SetSoundEnabled(false);
-        if (player.Open(job.movie) < 0) return OpResult::Failure(player.GetLastErrorText());
         int32_t width = 0;
         int32_t height = 0;
-        if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
-            return OpResult::Failure("no picture to grab (the file has no video stream)");
+        if (OpResult opened = OpenForGrabbing(player, job.movie, width, height); !opened) return opened;
         facts->duration = player.GetDuration();
         uint64_t available = 0;  // read by the check itself
         if (gate) {

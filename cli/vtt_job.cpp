@@ -130,12 +130,9 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     const std::string vttName = vttPath.filename().string();
 
     CMoviePlayer player;
-    player.SetSoundEnabled(false);
-    if (player.Open(job.movie) < 0) return OpResult::Failure(player.GetLastErrorText());
     int32_t width = 0;
     int32_t height = 0;
-    if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
-        return OpResult::Failure("no picture to grab (the file has no video stream)");
+    if (OpResult opened = OpenForGrabbing(player, job.movie, width, height); !opened) return opened;
     const double duration = player.GetDuration();
     facts->duration = duration;
     if (!std::isfinite(duration) || duration <= 0.0 || duration > 1e9)

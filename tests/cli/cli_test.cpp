@@ -14,30 +14,17 @@
 #include "image/dib_image.h"
 #include "settings/sheet_options.h"
 #include "sheet/sheet_layout.h"
+#include "support/sheet_program.h"
 #include "support/test_paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    std::string err;
-};
+using Outcome = SheetRun;
 
-// Runs the tool with no display and no platform chosen, as on a server.
 Outcome Sheet(const std::vector<std::string>& args, const fs::path& folder = fs::current_path()) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(QString::fromStdString(folder.string()));
-    QStringList list;
-    for (const std::string& arg : args) list << QString::fromStdString(arg);
-    process.start(REELCAP_SHEET_PROGRAM, list);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardError().toStdString()};
+    return RunSheetProgram(args, {}, folder.string());
 }
 
 std::string Clip(const std::string& name) { return (TestDataDir() / name).string(); }

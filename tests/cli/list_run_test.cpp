@@ -15,37 +15,16 @@
 #include <sstream>
 #include <thread>
 
+#include "support/sheet_program.h"
 #include "support/test_paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Ran {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using Ran = SheetRun;
 
-QProcessEnvironment Headless() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    return env;
-}
-
-Ran Sheet(const std::vector<std::string>& args, const std::string& input = {}) {
-    QProcess process;
-    process.setProcessEnvironment(Headless());
-    QStringList list;
-    for (const std::string& arg : args) list << QString::fromStdString(arg);
-    process.start(REELCAP_SHEET_PROGRAM, list);
-    process.waitForStarted();
-    process.write(input.data(), qint64(input.size()));
-    process.closeWriteChannel();
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
-}
+Ran Sheet(const std::vector<std::string>& args, const std::string& input = {}) { return RunSheetProgram(args, input); }
 
 std::string Clip(const std::string& name) { return (TestDataDir() / name).string(); }
 
@@ -264,7 +243,7 @@ TEST(ListRun, SignalInTheMiddleOfAListLeavesNoPartialFile) {
         const std::string out = dir / ("out" + std::to_string(signal));
         const std::string report = out + ".jsonl";
         QProcess process;
-        process.setProcessEnvironment(Headless());
+        process.setProcessEnvironment(HeadlessEnvironment());
         process.start(REELCAP_SHEET_PROGRAM, {"-n", "20", "-j", "2", "--files-from", QString::fromStdString(dir / "list"),
                                               "-O", QString::fromStdString(out), "--report",
                                               QString::fromStdString(report)});
@@ -305,7 +284,7 @@ TEST(ListRun, GnuParallelOverTwoShards) {
     }
     WriteFile(dir / "list", list);
     QProcess process;
-    process.setProcessEnvironment(Headless());
+    process.setProcessEnvironment(HeadlessEnvironment());
     process.setWorkingDirectory(QString::fromStdString(dir.path().string()));
     process.start("parallel", {"--will-cite", "-j", "2", "--joblog", "jobs.log", REELCAP_SHEET_PROGRAM, "-n", "2",
                                "-O", "sheets", "--files-from", "list", "--shard", "{}/2", "--report", "report{}.jsonl",

@@ -19,6 +19,7 @@
 
 #include "capture/grab_sequence.h"
 #include "image/dib_image.h"
+#include "support/sheet_program.h"
 #include "support/test_paths.h"
 #include "video/key_frame_index.h"
 #include "video/movie_player.h"
@@ -27,23 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    std::string err;
-};
+using Outcome = SheetRun;
 
-Outcome Sheet(const std::vector<std::string>& args) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    process.setProcessEnvironment(env);
-    QStringList list;
-    for (const std::string& arg : args) list << QString::fromStdString(arg);
-    process.start(REELCAP_SHEET_PROGRAM, list);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardError().toStdString()};
-}
+Outcome Sheet(const std::vector<std::string>& args) { return RunSheetProgram(args); }
 
 std::string Clip(const std::string& name) { return (TestDataDir() / name).string(); }
 
