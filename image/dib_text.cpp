@@ -26,13 +26,14 @@ QString FaceName(const LOGFONTA& font) {
 // (ascent + descent), converted through the face's own proportions.
 void ApplyHeight(QFont& qfont, int32_t height) {
     if (height < 0) {
-        qfont.setPixelSize(std::clamp(-height, 1, 4096));
+        // Widened first: the most negative int32 has no positive twin.
+        qfont.setPixelSize(int(std::clamp<int64_t>(-int64_t(height), 1, 4096)));
     } else if (height > 0) {
         QFont probe = qfont;
         probe.setPixelSize(100);
         const double cell = QFontMetricsF(probe).height();
-        const int em = cell > 0 ? int(std::lround(height * 100.0 / cell)) : height;
-        qfont.setPixelSize(std::clamp(em, 1, 4096));
+        const double em = cell > 0 ? height * 100.0 / cell : double(height);
+        qfont.setPixelSize(int(std::lround(std::clamp(em, 1.0, 4096.0))));
     } else {
         qfont.setPixelSize(16);  // the platform's default text size
     }

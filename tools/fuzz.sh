@@ -6,7 +6,8 @@
 # runs out of memory or hangs; the input that did it is saved as
 # build-fuzz/artifacts/TARGET/crash-* (or leak-, oom-, timeout-).
 #   tools/fuzz.sh SECONDS [TARGET...]
-# Re-run one saved input: build-fuzz/fuzz/TARGET build-fuzz/artifacts/TARGET/crash-...
+# FUZZ_SEED picks the mutations (1 unless set), so a run repeats on the same
+# machine. Re-run one saved input: build-fuzz/fuzz/TARGET build-fuzz/artifacts/TARGET/crash-...
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
@@ -20,6 +21,9 @@ if [ "${1:-}" = "--run-one" ]; then
   # A movie open plus three grabs takes a while; a damaged movie may ask for
   # a few seconds of probing (the player's own bound is 8 s).
   [ "$target" = fuzz_movie ] && extra="-timeout=30 -max_len=65536"
+  # Inputs that once broke a target stay in the repository and run first.
+  regressions="$root/fuzz/regressions/${target#fuzz_}"
+  [ -d "$regressions" ] || regressions=""
   log="$build/logs/$target.log"
   mkdir -p "$build/logs"
   # Leaks inside Qt, fontconfig and the FFmpeg libraries are theirs, not ours.
@@ -27,8 +31,8 @@ if [ "${1:-}" = "--run-one" ]; then
      ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=1" \
      UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
      "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
-       -artifact_prefix="$artifacts/" -print_final_stats=1 $extra \
-       "$corpus" "$build/fuzz/seeds/${target#fuzz_}" > "$log" 2>&1; then
+       -artifact_prefix="$artifacts/" -print_final_stats=1 -seed="${FUZZ_SEED:-1}" $extra \
+       "$corpus" "$build/fuzz/seeds/${target#fuzz_}" $regressions > "$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     echo "$target: ${runs:-?} runs in ${seconds} s, nothing found"
   else

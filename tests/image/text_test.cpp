@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <cstdint>
 #include <cstring>
 
 #include "image/dib_image.h"
@@ -69,6 +70,11 @@ TEST(TextMeasure, LinesAndWidthsOnEmptyImage) {
     EXPECT_NEAR(double(big.Height()) / one.Height(), 2.0, 0.25);
     // Positive heights are cell heights.
     EXPECT_NEAR(Measure("Xg", Arial(30)).Height(), 30, 2);
+    // Heights read from a damaged options file: the extremes give the
+    // largest text there is, never an overflow (the sanitized run checks).
+    const RECT huge = Measure("X", Arial(INT32_MIN));
+    EXPECT_EQ(huge.Height(), Measure("X", Arial(INT32_MAX)).Height());
+    EXPECT_EQ(huge.Height(), Measure("X", Arial(-4096)).Height());
 }
 
 TEST(TextMeasure, TabsExpandToEightAverageWidths) {
