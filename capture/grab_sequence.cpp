@@ -44,31 +44,59 @@ double SeekPlayerBy(CMoviePlayer& player, double seconds) {
     return target;
 }
 
-namespace {
+GrabbedFrame FrameOfPicture(const VideoImage& picture, double position) {
+    GrabbedFrame frame;
+    auto image = std::make_unique<CDibImage>();
+    if (picture.width <= 0 || picture.height <= 0 || !image->Create(picture.width, picture.height)) return frame;
+    // Stored row 0 is the bottom picture row; the unused fourth byte goes.
+    for (int r = 0; r < picture.height; ++r) {
+        const auto* src = reinterpret_cast<const uint8_t*>(picture.pixels.data() +
+                                                           size_t(picture.height - 1 - r) * size_t(picture.width));
+        uint8_t* dst = image->StoredRow(r);
+        for (int x = 0; x < picture.width; ++x, src += 4, dst += 3) {
+            dst[0] = src[0];
+            dst[1] = src[1];
+            dst[2] = src[2];
+        }
+    }
+    frame.image = std::move(image);
+    frame.label = FormatTimeLabel(position);
+    return frame;
+}
 
-// The first picture after the one on screen that `rejects` accepts, up to
-// `limit` seconds; an empty frame when there is none. Moves the player.
-GrabbedFrame FirstAcceptedAfter(CMoviePlayer& player, double limit,
-                                const std::function<bool(const CDibImage&)>& rejects) {
-    const double frame = player.GetFrameDuration() > 0.0 ? player.GetFrameDuration() : 0.04;
-    const double end = std::min(limit, player.GetDuration());
-    double probe = player.GetCurrentPosition();
-    double shown = player.GetCurrentFrameTime();
+GrabbedFrame FirstAcceptedAfter(double position, double shown, double frameDuration, double end,
+                                const PictureProbe& probe, const std::function<bool(const CDibImage&)>& rejects) {
+    const double frame = frameDuration > 0.0 ? frameDuration : 0.04;
+    double at = position;
     while (true) {
         // A quarter frame past the next picture's time finds it even where
         // timestamps are rounded; the second term moves on where a picture
         // lasts longer than the stream's frame rate says.
-        const double next = std::max(shown + 1.25 * frame, probe + 0.25 * frame);
+        const double next = std::max(shown + 1.25 * frame, at + 0.25 * frame);
         if (!(next <= end)) return {};
-        probe = next;
-        if (!player.SetPosition(probe, true)) return {};
-        shown = player.GetCurrentFrameTime();
-        GrabbedFrame candidate = GrabCurrentFrame(player);
+        at = next;
+        GrabbedFrame candidate;
+        if (!probe(at, candidate, shown)) return {};
         if (candidate.image && !rejects(*candidate.image)) {
-            candidate.label = FormatTimeLabel(shown >= 0.0 ? shown : probe);
+            candidate.label = FormatTimeLabel(shown >= 0.0 ? shown : at);
             return candidate;
         }
     }
+}
+
+namespace {
+
+// FirstAcceptedAfter on the player, from the picture on screen; moves the player.
+GrabbedFrame FirstAcceptedAfter(CMoviePlayer& player, double limit,
+                                const std::function<bool(const CDibImage&)>& rejects) {
+    const PictureProbe probe = [&](double position, GrabbedFrame& frame, double& shown) {
+        if (!player.SetPosition(position, true)) return false;
+        shown = player.GetCurrentFrameTime();
+        frame = GrabCurrentFrame(player);
+        return true;
+    };
+    return FirstAcceptedAfter(player.GetCurrentPosition(), player.GetCurrentFrameTime(), player.GetFrameDuration(),
+                              std::min(limit, player.GetDuration()), probe, rejects);
 }
 
 }  // namespace
@@ -98,20 +126,6 @@ double LumaDeviation(const CDibImage& image) {
 
 namespace {
 
-// Where each of SeekPlayerBy's n steps of `step` from the current position
-// will land, exactly as the player will settle on them.
-std::vector<double> StepTargets(const CMoviePlayer& player, int n, double step) {
-    std::vector<double> targets;
-    targets.reserve(size_t(n));
-    const double duration = player.GetDuration();
-    double position = player.GetCurrentPosition();
-    for (int k = 0; k < n; ++k) {
-        position = player.SeekedPosition(std::clamp(position + step, 0.0, std::max(duration, 0.0)));
-        targets.push_back(position);
-    }
-    return targets;
-}
-
 // Lets the player's workers go however the sequence ends.
 struct ExpectedPositions {
     CMoviePlayer& player;
@@ -123,10 +137,23 @@ struct ExpectedPositions {
 
 }  // namespace
 
+std::vector<double> EvenStepPositions(double start, double duration, int n) {
+    std::vector<double> targets;
+    if (n < 1) return targets;
+    targets.reserve(size_t(n));
+    const double step = duration / (double(n) + 1.0);
+    double position = start;
+    for (int k = 0; k < n; ++k) {
+        position = SettledMoviePosition(std::clamp(position + step, 0.0, std::max(duration, 0.0)), duration);
+        targets.push_back(position);
+    }
+    return targets;
+}
+
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
     if (n < 1) return 0;
     const double step = player.GetDuration() / (double(n) + 1.0);
-    const ExpectedPositions expected(player, StepTargets(player, n, step));
+    const ExpectedPositions expected(player, EvenStepPositions(player.GetCurrentPosition(), player.GetDuration(), n));
     for (int k = 0; k < n; ++k) {
         const double position = SeekPlayerBy(player, step);
         if (hooks.afterSeek) hooks.afterSeek(position);

@@ -11,6 +11,7 @@
 #include "image/dib_image.h"
 #include "image/op_result.h"
 #include "settings/typed_number.h"  // AtoiLike, for Grab All's count
+#include "video/video_image.h"
 
 class CMoviePlayer;
 
@@ -53,6 +54,9 @@ struct GrabAllHooks {
 // number of steps taken (less than N only when progress stopped it).
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
 
+// Where GrabEvenlySpaced's n steps of duration / (n + 1) from `start` settle.
+std::vector<double> EvenStepPositions(double start, double duration, int n);
+
 // Grabs the exact frame at each of `positions` (ascending, absolute seconds),
 // with the player told of them all first so that its workers decode ahead,
 // and the same blank-picture rule as GrabEvenlySpaced: a rejected picture is
@@ -61,6 +65,19 @@ int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
 // `hooks.lookAhead` is not used. Answers the number of positions taken.
 int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, const std::vector<double>& latest,
                     const GrabAllHooks& hooks);
+
+// The picture as a grabbed frame labelled with `position`; an empty frame when
+// memory cannot be had.
+GrabbedFrame FrameOfPicture(const VideoImage& picture, double position);
+
+// A source's picture at a probe position: false when it has none; otherwise
+// `frame` holds it (labelled with the probe) and `shown` its own time.
+using PictureProbe = std::function<bool(double position, GrabbedFrame& frame, double& shown)>;
+// The blank-picture rule: the first picture after the one shown at `position`
+// (whose own time is `shown`) that `rejects` accepts, no later than `end`,
+// labelled with its own time; an empty frame when there is none.
+GrabbedFrame FirstAcceptedAfter(double position, double shown, double frameDuration, double end,
+                                const PictureProbe& probe, const std::function<bool(const CDibImage&)>& rejects);
 
 // Standard deviation of the luma (0-255, BT.601 weights) over a grid of at
 // most about 256 x 256 samples; 0 for an empty picture.

@@ -17,9 +17,10 @@
 #include "capture/frame_files.h"
 #include "image/atomic_file.h"
 #include "capture/grab_sequence.h"
+#include "capture/target_grabs.h"
 #include "capture/player_details.h"
 #include "sheet/compose_sheet.h"
-#include "video/movie_player.h"
+#include "video/segment_grabber.h"
 
 namespace fs = std::filesystem;
 
@@ -83,11 +84,12 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     // this function returns.
     MemoryGate::Hold hold;
     {
-        CMoviePlayer player;
+        SegmentGrabber grabber;
         int32_t width = 0;
         int32_t height = 0;
-        if (OpResult opened = OpenForGrabbing(player, job.movie, width, height); !opened) return opened;
-        facts->duration = player.GetDuration();
+        if (OpResult opened = OpenGrabSource(grabber, job.movie, width, height); !opened) return opened;
+        const double duration = grabber.Info().duration;
+        facts->duration = duration;
         uint64_t available = 0;  // read by the check itself
         if (gate) {
             hold = gate->Enter(GrabMemoryNeed(width, height, settings.frames),
@@ -96,19 +98,23 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
             available = hold.Available();
         }
         if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available); !memory) return memory;
-        details = DetailsOfOpenedMovie(player, job.movie);
+        details = DetailsOfMovieFile(job.movie, width, height, duration);
 
-        // Grab All's own sequence: stopped, rewound, then N even steps.
-        player.Stop();
-        player.SetPosition(0.0, true);
-        GrabAllHooks hooks;
-        hooks.take = [&](GrabbedFrame frame) { frames.push_back(std::move(frame)); };
+        // Grab All's own steps from the start, with its blank-picture rule.
+        const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
+        std::vector<double> latest;
+        const double step = duration / (double(settings.frames) + 1.0);
+        for (double position : positions) latest.push_back(position + GrabAllHooks{}.lookAhead * step);
+        TargetGrabHooks hooks;
+        hooks.take = [&](size_t, GrabbedFrame frame) {
+            if (frame.image) frames.push_back(std::move(frame));
+        };
         hooks.progress = [&](int done, int total) {
             interrupted = progress && !progress(done, total);
             return !interrupted;
         };
         if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
-        GrabEvenlySpaced(player, settings.frames, hooks);
+        GrabTargets(grabber, positions, latest, hooks);
     }  // the decoders go before the sheet is drawn
     if (interrupted) return OpResult::Failure("interrupted");
     if (frames.empty()) return OpResult::Failure("no frame could be grabbed");

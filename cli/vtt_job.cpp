@@ -15,11 +15,12 @@
 
 #include "cli/output_files.h"
 #include "capture/grab_sequence.h"
+#include "capture/target_grabs.h"
 #include "image/atomic_file.h"
 #include "image/dib_image.h"
 #include "sheet/sprite_layout.h"
 #include "video/key_frame_index.h"
-#include "video/movie_player.h"
+#include "video/segment_grabber.h"
 
 namespace fs = std::filesystem;
 
@@ -51,14 +52,14 @@ public:
     SpriteWriter(const SpriteGrid& grid, int cues, std::vector<std::string> staged, int quality, bool progressive)
         : m_grid(grid), m_cues(cues), m_staged(std::move(staged)), m_quality(quality), m_progressive(progressive) {}
 
-    OpResult Put(int index, const CDibImage& picture) {
+    // `tile` is the picture already scaled to the tile (ScaledToTile).
+    OpResult Put(int index, const CDibImage& tile) {
         const TilePlace place = PlaceOf(index, m_grid);
         while (m_sprite < place.sprite) {
             if (OpResult done = Finish(); !done) return done;
         }
         if (OpResult ready = Ready(); !ready) return ready;
-        const RECT tile{place.x, place.y, place.x + m_grid.tileWidth, place.y + m_grid.tileHeight};
-        m_image->StretchFrom(&tile, picture);
+        m_image->Blit(place.x, place.y, nullptr, tile);
         return OpResult::Success();
     }
 
@@ -102,6 +103,15 @@ private:
     std::unique_ptr<CDibImage> m_image;
 };
 
+// The picture scaled to one tile, exactly as stretching it into its place in
+// the sprite would scale it (the tile lies wholly inside the sprite).
+std::unique_ptr<CDibImage> ScaledToTile(const CDibImage& picture, const SpriteGrid& grid) {
+    auto tile = std::make_unique<CDibImage>();
+    if (!tile->Create(grid.tileWidth, grid.tileHeight)) return nullptr;
+    tile->StretchFrom(nullptr, picture);
+    return tile;
+}
+
 OpResult WriteText(const std::string& path, const std::string& text) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return OpResult::Failure("cannot write \"" + path + "\": " + std::strerror(errno));
@@ -129,24 +139,23 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     }
     const std::string vttName = vttPath.filename().string();
 
-    CMoviePlayer player;
+    SegmentGrabber grabber;
     int32_t width = 0;
     int32_t height = 0;
-    if (OpResult opened = OpenForGrabbing(player, job.movie, width, height); !opened) return opened;
-    const double duration = player.GetDuration();
+    if (OpResult opened = OpenGrabSource(grabber, job.movie, width, height); !opened) return opened;
+    const double duration = grabber.Info().duration;
     facts->duration = duration;
     if (!std::isfinite(duration) || duration <= 0.0 || duration > 1e9)
         return OpResult::Failure("the movie's duration is unknown, so its thumbnails cannot be placed in time");
 
     // The tile size from the first picture as grabs give it: rotation and
     // pixel aspect already applied.
-    const GrabbedFrame first = GrabCurrentFrame(player);
-    if (!first.image) return OpResult::Failure("no frame could be grabbed");
+    const VideoImagePtr first = grabber.FirstPicture();
     SpriteGrid grid;
     grid.columns = settings.gridColumns;
     grid.rows = settings.gridRows;
     grid.tileWidth = settings.thumbWidth;
-    grid.tileHeight = ThumbHeightFor(settings.thumbWidth, first.image->Width(), first.image->Height());
+    grid.tileHeight = ThumbHeightFor(settings.thumbWidth, first->width, first->height);
 
     const std::vector<CueSpan> cues = CueSpans(std::max<int64_t>(1, std::llround(duration * 1000.0)),
                                                settings.vttIntervalMs);
@@ -168,7 +177,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     std::vector<double> positions;
     std::vector<double> latest;
     const double interval = double(settings.vttIntervalMs) / 1000.0;
-    PictureTimes(cues, keyTimes, player.GetFrameDuration(), interval, positions, latest);
+    PictureTimes(cues, keyTimes, grabber.Info().frameDuration, interval, positions, latest);
 
     WrittenFiles files;
     std::vector<std::string> staged;
@@ -178,16 +187,16 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     }
     SpriteWriter writer(grid, cueCount, staged, settings.options.jpegQuality, settings.options.progressive != 0);
 
-    player.Stop();
-    int current = 0;
     int taken = 0;
     bool interrupted = false;
     OpResult failure = OpResult::Success();
-    GrabAllHooks hooks;
-    hooks.afterSeek = [&](double) { ++current; };
-    hooks.take = [&](GrabbedFrame frame) {
-        if (!failure) return;
-        failure = writer.Put(current - 1, *frame.image);
+    TargetGrabHooks hooks;
+    // Each picture becomes its tile on the worker that grabbed it, so no
+    // full-size picture waits for its turn.
+    hooks.shrink = [&](size_t, GrabbedFrame& frame) { frame.image = ScaledToTile(*frame.image, grid); };
+    hooks.take = [&](size_t index, GrabbedFrame frame) {
+        if (!failure || !frame.image) return;
+        failure = writer.Put(int(index), *frame.image);
         ++taken;
     };
     hooks.progress = [&](int done, int total) {
@@ -195,7 +204,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
         return !interrupted && bool(failure);
     };
     if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
-    GrabAtPositions(player, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks);
+    GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
     facts->frames = taken;
     if (interrupted) return OpResult::Failure("interrupted");
     if (!failure) return failure;

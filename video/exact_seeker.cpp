@@ -1,6 +1,7 @@
 #include "video/exact_seeker.h"
 
 #include <cmath>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -80,6 +81,19 @@ bool ExactSeeker::ShouldSeek(int64_t target) const {
     const AVIndexEntry* last = avformat_index_get_entry(m_stream, count - 1);
     if (last && last->timestamp >= target) return false;
     return distance > kForwardWithoutIndex;
+}
+
+double ExactSeeker::KeyFrameBefore(double seconds) const {
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    if (!m_stream) return unknown;
+    const int64_t target = TargetOf(seconds);
+    const int count = avformat_index_get_entries_count(m_stream);
+    const AVIndexEntry* last = count > 0 ? avformat_index_get_entry(m_stream, count - 1) : nullptr;
+    // An index that stops short of the target may not know its key frame yet.
+    if (!last || last->timestamp < target) return unknown;
+    const int idx = av_index_search_timestamp(m_stream, target, AVSEEK_FLAG_BACKWARD);
+    const AVIndexEntry* entry = idx >= 0 ? avformat_index_get_entry(m_stream, idx) : nullptr;
+    return entry ? ToSeconds(entry->timestamp) : unknown;
 }
 
 bool ExactSeeker::SeekBefore(int64_t target) {

@@ -31,6 +31,9 @@ public:
     int64_t AnswerUntil() const { return m_ahead ? m_aheadPts : (m_inputEnded ? INT64_MAX : m_currentPts + 1); }
     // Stream time a FrameAt(seconds) looks for.
     int64_t TargetOf(double seconds) const { return m_stream ? ToStreamTs(seconds < 0 ? 0.0 : seconds) : 0; }
+    // Movie seconds of the key frame a seek to `seconds` lands on, as the
+    // container's index tells; NaN when the index does not reach that far.
+    double KeyFrameBefore(double seconds) const;
     // While *flag is true, Open and FrameAt give up early (a read or seek in
     // progress is broken off) and answer a failure.
     void SetCancelFlag(const std::atomic<bool>* flag) {

@@ -149,6 +149,10 @@ int OpenDemuxer(const std::string& path, const AVInputFormat* format, ReadInterr
 
 int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& info, std::string& message,
                     ReadInterrupt& interrupt) {
+    // Damaged input is expected and handled; the libraries' own notes about
+    // it would only clutter the terminal.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
     out.reset();
     info = MediaInfo{};
     std::error_code ec;

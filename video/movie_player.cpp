@@ -41,12 +41,7 @@ void Retire(std::unique_ptr<T> object, Kept... kept) {
 
 }  // namespace
 
-CMoviePlayer::CMoviePlayer() {
-    // Damaged input is expected and handled; the decoder library's own notes
-    // about it would only clutter the terminal.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
-}
+CMoviePlayer::CMoviePlayer() = default;
 
 CMoviePlayer::~CMoviePlayer() { Close(); }
 
@@ -139,15 +134,7 @@ double CMoviePlayer::GetDuration() const { return m_engine ? m_engine->Info().du
 
 double CMoviePlayer::GetCurrentPosition() const { return m_engine ? m_engine->Position() : 0.0; }
 
-double CMoviePlayer::SeekedPosition(double position) const {
-    // Times travel in 100 ns units, truncated toward zero.
-    // (a hair added so that decimal times such as 1.495 are not cut to 1.4949999)
-    position = std::trunc(position * 1e7 + 1e-6) / 1e7;
-    if (position < 0.0) position = 0.0;
-    const double duration = GetDuration();
-    if (duration > 0.0 && position > duration) position = duration;
-    return position;
-}
+double CMoviePlayer::SeekedPosition(double position) const { return SettledMoviePosition(position, GetDuration()); }
 
 bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
     if (!m_engine) return false;

@@ -5,6 +5,10 @@
 
 enum PlayerState : int { Closed = 0, Opened = 1, Running = 2, Stopped = 3, Paused = 4 };
 
+// Where a seek to `position` settles: times travel in 100 ns units, truncated
+// toward zero, and stay within 0 ... duration (when the duration is known).
+double SettledMoviePosition(double position, double duration);
+
 // Event codes handed out by CMoviePlayer::GetEvent.
 constexpr long EC_COMPLETE = 1;
 constexpr long EC_USERABORT = 2;

@@ -1,0 +1,43 @@
+#pragma once
+// Grabbing a list of positions known ahead from a movie opened for grabbing
+// only (no playback): what the command-line tool does for sheets and
+// thumbnail tracks. The pictures, labels and blank-picture rule are exactly
+// those of grabbing through the player (grab_sequence.h); the work is split by
+// key-frame segment over the cores.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "capture/grab_sequence.h"
+#include "image/op_result.h"
+
+class SegmentGrabber;
+
+struct TargetGrabHooks {
+    // True for a picture that should not stand for its position; it is then
+    // replaced by the first later one accepted, no later than latest[k]
+    // seconds (nothing is looked for without `latest`).
+    std::function<bool(const CDibImage&)> rejects;
+    // On a worker thread, once a position's frame is settled: may replace its
+    // picture by a smaller one (the tile it will fill), so that full-size
+    // pictures are not kept.
+    std::function<void(size_t index, GrabbedFrame& frame)> shrink;
+    // Every position in order, with its frame (an empty one when the movie
+    // has no picture there). Called under a lock, one at a time.
+    std::function<void(size_t index, GrabbedFrame frame)> take;
+    // After each `take` with (positions taken, all); false stops the rest.
+    std::function<bool(int done, int total)> progress;
+};
+
+// Opens `movie` for grabbing only and reads its picture size (rotation
+// applied); refused with the reason, or when it has no picture to grab.
+OpResult OpenGrabSource(SegmentGrabber& grabber, const std::string& movie, int32_t& width, int32_t& height);
+
+// Grabs the exact picture at each of `positions` (ascending seconds, settled as
+// the player settles them, labelled with the settled position), in order
+// through `hooks.take`. `keyTimes` may tell where key frames are when the
+// container keeps no index. Answers the number of positions taken (fewer when
+// progress stopped it or memory ran out).
+int GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, const std::vector<double>& latest,
+                const TargetGrabHooks& hooks, const std::vector<double>& keyTimes = {});
