@@ -106,7 +106,7 @@ void SegmentGrabber::GiveBack(std::unique_ptr<ExactSeeker> seeker) {
 bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visit, unsigned threads,
                          const std::vector<double>& keyTimes) {
     if (positions.empty()) return true;
-    if (!m_firstSeeker && m_idle.empty()) return false;
+    if (m_path.empty()) return false;
     std::vector<size_t> starts = SegmentStarts(positions, keyTimes);
     starts.push_back(positions.size());
     const size_t segments = starts.size() - 1;
@@ -143,10 +143,5 @@ bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visi
     IndexPool pool(segments, threads > 0 ? threads - 1 : 0, work);
     pool.Help();
     pool.Join();
-    if (cancel) {
-        // A decoder broken off midway holds nothing it can go on from.
-        std::lock_guard lock(m_idleMutex);
-        m_idle.clear();
-    }
     return !stopped;
 }
