@@ -78,6 +78,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     }
 
     std::vector<GrabbedFrame> frames;
+    std::vector<FrameSize> grabbedSizes;  // when the frames were scaled to their tiles
     MovieDetails details;
     bool interrupted = false;
     // The memory held for the frames, until they are written and freed, when
@@ -106,8 +107,22 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         const double step = duration / (double(settings.frames) + 1.0);
         for (double position : positions) latest.push_back(position + GrabAllHooks{}.lookAhead * step);
         TargetGrabHooks hooks;
-        hooks.take = [&](size_t, GrabbedFrame frame) {
-            if (frame.image) frames.push_back(std::move(frame));
+        // Without frame files, each frame is kept at the size of its tile on
+        // the sheet, scaled as the composer would scale it: the sheet comes out
+        // the same and full-size pictures never pile up.
+        FrameSize tile;
+        std::vector<FrameSize> sizeOf(positions.size());
+        if (job.framesFolder.empty() && UniformTileSize({width, height}, settings.options, tile)) {
+            hooks.shrink = [&](size_t index, GrabbedFrame& frame) {
+                sizeOf[index] = {frame.image->Width(), frame.image->Height()};
+                if (sizeOf[index].width != width || sizeOf[index].height != height) return;
+                if (std::unique_ptr<CDibImage> scaled = ScaleToTile(*frame.image, tile)) frame.image = std::move(scaled);
+            };
+        }
+        hooks.take = [&](size_t index, GrabbedFrame frame) {
+            if (!frame.image) return;
+            if (hooks.shrink) grabbedSizes.push_back(sizeOf[index]);
+            frames.push_back(std::move(frame));
         };
         hooks.progress = [&](int done, int total) {
             interrupted = progress && !progress(done, total);
@@ -135,7 +150,8 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     WrittenFiles written;
     const std::string staged = StagingNameFor(target, ".part");
     written.Add(staged);
-    if (OpResult saved = ComposeSheet(images, labels, settings.options, details, staged); !saved) return saved;
+    if (OpResult saved = ComposeSheet(images, labels, settings.options, details, staged,
+                                        grabbedSizes.empty() ? nullptr : &grabbedSizes); !saved) return saved;
     if (!job.framesFolder.empty()) {
         if (OpResult wrote = WriteFrames(job, settings, frames, written); !wrote) return wrote;
     }

@@ -78,9 +78,15 @@ TextSize MeasureDetailsText(const std::string& text, const LOGFONTA& font, uint3
 
 OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
                            const std::vector<const char*>& labels, const SheetOptions& options,
-                           const MovieDetails& details, CDibImage& sheet, SheetLayout* layoutOut) {
+                           const MovieDetails& details, CDibImage& sheet, SheetLayout* layoutOut,
+                           const std::vector<FrameSize>* grabbedSizes) {
     std::vector<FrameSize> sizes;
     if (OpResult collected = CollectSizes(frames, labels, sizes); !collected) return collected;
+    if (grabbedSizes) {
+        if (grabbedSizes->size() != sizes.size()) return OpResult::Failure("Every frame needs its grabbed size.");
+        for (size_t k = 0; k < sizes.size(); ++k)
+            if (sizes[k].width > 0) sizes[k] = (*grabbedSizes)[k];
+    }
     if (OpResult check = CheckSheetInput(sizes, options); !check) return check;
 
     // The details text is measured first so the layout can make room for it.
@@ -106,7 +112,8 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
     }
     sheet.Fill(nullptr, options.backColor);
     if (options.dropShadow) DrawShadows(sheet, layout, options);
-    if (OpResult drawn = DrawTiles(sheet, frames, layout.tiles, options.columns); !drawn) return drawn;
+    if (OpResult drawn = DrawTiles(sheet, frames, layout.tiles, options.columns, grabbedSizes != nullptr); !drawn)
+        return drawn;
     if (layout.hasDetails) {
         sheet.SetTextFont(options.detailsFont, options.detailsColor);
         RECT rect = layout.detailsRect;
@@ -118,11 +125,29 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
     return OpResult::Success();
 }
 
+bool UniformTileSize(const FrameSize& frame, const SheetOptions& options, FrameSize& tile) {
+    // Frames of one size get cells of one size, so one frame tells.
+    SheetLayout layout;
+    if (!CheckSheetInput({frame}, options) || !ComputeSheetLayout({frame}, options, nullptr, layout)) return false;
+    tile = {layout.tiles[0].Width(), layout.tiles[0].Height()};
+    return tile.width > 0 && tile.height > 0;
+}
+
+std::unique_ptr<CDibImage> ScaleToTile(const CDibImage& frame, const FrameSize& tile) {
+    auto scaled = std::make_unique<CDibImage>();
+    if (!scaled->Create(tile.width, tile.height)) return nullptr;
+    // The samples depend only on the sizes, not on where the tile lies.
+    scaled->StretchFrom(nullptr, frame);
+    return scaled;
+}
+
 OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
                       const std::vector<const char*>& labels, const SheetOptions& options,
-                      const MovieDetails& details, const std::string& path) {
+                      const MovieDetails& details, const std::string& path,
+                      const std::vector<FrameSize>* grabbedSizes) {
     CDibImage sheet;
-    if (OpResult composed = ComposeSheetImage(frames, labels, options, details, sheet); !composed) {
+    if (OpResult composed = ComposeSheetImage(frames, labels, options, details, sheet, nullptr, grabbedSizes);
+        !composed) {
         return composed;
     }
     const int quality = std::clamp(options.jpegQuality, 0, 100);

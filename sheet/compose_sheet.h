@@ -2,6 +2,7 @@
 // Builds the contact sheet from the captured frames and writes it as a JPEG.
 // The drawing stage is separate from the saving so the picture can be
 // inspected (or shown) without touching the disk.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,27 @@ TextSize MeasureDetailsText(const std::string& text, const LOGFONTA& font, uint3
 // frames, details block and labels. frames and labels are in strip order and of
 // equal length; they are only read. When `layout` is given it receives the
 // geometry used. Invalid input is refused with a message and draws nothing.
+// `grabbedSizes` (one per frame, or null) are the sizes the frames were grabbed
+// at, for frames already scaled to their tiles (ScaleToTile): the layout is
+// made from the grabbed sizes, and a frame that already has its tile's size is
+// copied in as it is.
 OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
                            const std::vector<const char*>& labels, const SheetOptions& options,
                            const MovieDetails& details, CDibImage& sheet,
-                           SheetLayout* layout = nullptr);
+                           SheetLayout* layout = nullptr, const std::vector<FrameSize>* grabbedSizes = nullptr);
+
+// The size a frame of `frame`'s size is scaled to on a sheet whose frames all
+// have that size; false when no such sheet can be laid out.
+bool UniformTileSize(const FrameSize& frame, const SheetOptions& options, FrameSize& tile);
+// `frame` scaled to `tile` exactly as the composer scales it into a tile of that
+// size; null when memory cannot be had. Frames kept this way until the sheet
+// is drawn take a fraction of the memory and give the same sheet.
+std::unique_ptr<CDibImage> ScaleToTile(const CDibImage& frame, const FrameSize& tile);
 
 // ComposeSheetImage, then SaveJpeg with the options' quality and progressive
 // flag. Nothing is written when the input is refused; a write failure is
 // returned with its reason.
 OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
                       const std::vector<const char*>& labels, const SheetOptions& options,
-                      const MovieDetails& details, const std::string& path);
+                      const MovieDetails& details, const std::string& path,
+                      const std::vector<FrameSize>* grabbedSizes = nullptr);

@@ -35,7 +35,7 @@ bool RowsAreDisjoint(const std::vector<RECT>& tiles, size_t count, size_t column
 }  // namespace
 
 OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
-               const std::vector<RECT>& tiles, int columns) {
+               const std::vector<RECT>& tiles, int columns, bool copyTileSized) {
     const size_t count = std::min(frames.size(), tiles.size());
     size_t sourcePixels = 0;
     for (size_t k = 0; k < count; ++k) {
@@ -67,7 +67,13 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
         if (outOfMemory) return;  // the others stop after their current row
         try {
             const size_t end = std::min(count, (row + 1) * perRow);
-            for (size_t k = row * perRow; k < end; ++k) sheet.StretchFrom(&tiles[k], *frames[k]);
+            for (size_t k = row * perRow; k < end; ++k) {
+                const RECT& tile = tiles[k];
+                if (copyTileSized && frames[k]->Width() == tile.Width() && frames[k]->Height() == tile.Height())
+                    sheet.Blit(tile.left, tile.top, nullptr, *frames[k]);
+                else
+                    sheet.StretchFrom(&tile, *frames[k]);
+            }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
         }

@@ -212,6 +212,23 @@ TEST(CliTest, ExistingOutputNeedsOverwriteAndFrameFilesAreNamedByLabel) {
     EXPECT_LT(SizeOf(sheet).width, 400);  // two tiles now
 }
 
+// Without frame files the frames are kept at their tiles' size from the moment
+// they are grabbed; the sheet must not change by a byte for it, whether the
+// tiles shrink or enlarge the pictures, with square or anamorphic pixels.
+TEST(CliTest, FramesKeptAtTileSizeGiveTheSameSheet) {
+    ScratchDir dir;
+    for (const char* clip : {"h264_aac.mp4", "anamorphic.mp4", "rotated.mp4"}) {
+        for (const char* tile : {"148x111", "500x400"}) {
+            SCOPED_TRACE(std::string(clip) + " " + tile);
+            const std::string full = dir / "full.jpg";
+            const std::string small = dir / "small.jpg";
+            ASSERT_EQ(Sheet({"-y", "-n", "7", "--tile", tile, "-o", full, "--frames-dir", dir / "f", Clip(clip)}).code, 0);
+            ASSERT_EQ(Sheet({"-y", "-n", "7", "--tile", tile, "-o", small, Clip(clip)}).code, 0);
+            EXPECT_TRUE(FileBytes(full) == FileBytes(small));
+        }
+    }
+}
+
 TEST(CliTest, Utf8NamesAndRecursiveSearch) {
     ScratchDir dir;
     const std::string name = "Кино 電影 ταινία.mp4";

@@ -32,13 +32,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Every line of a report as a JSON object; a line that is not one fails the test.
 std::vector<QJsonObject> ReportLines(const std::string& text) {
     std::vector<QJsonObject> objects;
@@ -142,7 +135,7 @@ TEST(ListRun, ReportHoldsOneValidObjectPerMovie) {
 
     Ran run = Sheet({"-n", "3", "--files-from", dir / "list", "--report", dir / "r.jsonl"});
     EXPECT_EQ(run.code, 1) << run.err;
-    const std::string text = ReadFile(dir / "r.jsonl");
+    const std::string text = FileBytes(dir / "r.jsonl");
     EXPECT_NE(text.find("caf\\udce9 \\\"q\\\"\\u0009.mp4"), std::string::npos) << text;
     std::map<std::string, QJsonObject> byInput;
     for (const QJsonObject& line : ReportLines(text)) byInput[line["input"].toString().toStdString()] = line;
@@ -249,13 +242,13 @@ TEST(ListRun, SignalInTheMiddleOfAListLeavesNoPartialFile) {
                                               QString::fromStdString(report)});
         ASSERT_TRUE(process.waitForStarted());
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (ReportLines(ReadFile(report)).size() < 2 && std::chrono::steady_clock::now() < give_up)
+        while (ReportLines(FileBytes(report)).size() < 2 && std::chrono::steady_clock::now() < give_up)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ::kill(pid_t(process.processId()), signal);
         ASSERT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
 
-        const auto lines = ReportLines(ReadFile(report));
+        const auto lines = ReportLines(FileBytes(report));
         EXPECT_GE(lines.size(), 2u);
         EXPECT_LT(lines.size(), 40u) << "the run was not stopped";
         size_t sheets = 0;
@@ -293,7 +286,7 @@ TEST(ListRun, GnuParallelOverTwoShards) {
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     std::multiset<std::string> reported;
     for (const char* report : {"report1.jsonl", "report2.jsonl"}) {
-        for (const QJsonObject& line : ReportLines(ReadFile(dir / report))) {
+        for (const QJsonObject& line : ReportLines(FileBytes(dir / report))) {
             reported.insert(line["input"].toString().toStdString());
             EXPECT_EQ(line["status"].toString(), "ok");
         }

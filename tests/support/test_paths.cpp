@@ -1,9 +1,18 @@
 #include "support/test_paths.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 std::filesystem::path TestDataDir() { return REELCAP_TEST_DATA_DIR; }
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 ScratchDir::ScratchDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "reelcap-test-XXXXXX").string();

@@ -4,6 +4,8 @@
 
 // Folder holding the generated test clips.
 std::filesystem::path TestDataDir();
+// The whole file as bytes; empty when it cannot be read.
+std::string FileBytes(const std::string& path);
 // A fresh, empty temporary folder unique to the calling test; removed by the
 // destructor.
 class ScratchDir {
