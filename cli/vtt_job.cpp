@@ -150,12 +150,11 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
 
     // The tile size from the first picture as grabs give it: rotation and
     // pixel aspect already applied.
-    const VideoImagePtr first = grabber.FirstPicture();
     SpriteGrid grid;
     grid.columns = settings.gridColumns;
     grid.rows = settings.gridRows;
     grid.tileWidth = settings.thumbWidth;
-    grid.tileHeight = ThumbHeightFor(settings.thumbWidth, first->width, first->height);
+    grid.tileHeight = ThumbHeightFor(settings.thumbWidth, grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
 
     const std::vector<CueSpan> cues = CueSpans(std::max<int64_t>(1, std::llround(duration * 1000.0)),
                                                settings.vttIntervalMs);

@@ -44,6 +44,13 @@ public:
     // decode from a stalled read; null for none.
     void SetProgressCounter(std::atomic<uint64_t>* counter) { m_progress = counter; }
 
+    // Lets go of the last picture handed out (kept to answer the same frame
+    // again without converting it anew), for callers that will not ask again.
+    void ForgetLastPicture() {
+        m_lastImage.reset();
+        m_lastImagePts = AV_NOPTS_VALUE;
+    }
+
     // Packets of the picture stream the decoder refused and that were skipped.
     int64_t SkippedPackets() const { return m_skippedPackets; }
 

@@ -20,18 +20,23 @@ SegmentGrabber::~SegmentGrabber() = default;
 
 int SegmentGrabber::Open(const std::string& path, std::string& message) {
     m_path = path;
-    m_first.reset();
+    m_firstWidth = m_firstHeight = 0;
     m_idle.clear();
     m_firstSeeker = std::make_unique<ExactSeeker>();
-    int rc = m_firstSeeker->Open(path, message);
+    // One decoding thread: this decoder becomes one of the workers, which
+    // are the parallelism.
+    int rc = m_firstSeeker->Open(path, message, 1);
     m_info = m_firstSeeker->Info();
     if (rc >= 0 && m_info.videoStream < 0) {
         message = "no picture to grab (the file has no video stream)";
         rc = AVERROR_STREAM_NOT_FOUND;
     }
     if (rc >= 0) {
-        m_first = m_firstSeeker->FrameAt(0.0);
-        if (!m_first) {
+        if (const VideoImagePtr first = m_firstSeeker->FrameAt(0.0)) {
+            m_firstWidth = first->width;
+            m_firstHeight = first->height;
+            m_firstSeeker->ForgetLastPicture();
+        } else {
             message = kNoPictureText;
             rc = AVERROR_INVALIDDATA;
         }
@@ -132,6 +137,9 @@ bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visi
                     stopped = true;
                     cancel = true;  // breaks off the other workers' reads
                 }
+                // The visit took what it wanted; the next picture need not
+                // share the memory with this one.
+                seeker->ForgetLastPicture();
             }
             seeker->SetCancelFlag(nullptr);
             GiveBack(std::move(seeker));

@@ -32,8 +32,10 @@ public:
     const MediaInfo& Info() const;
     // The picture size grabs have: coded size with the rotation applied.
     void PictureSize(int32_t& width, int32_t& height) const;
-    // The first picture, as an exact grab at 0 gives it.
-    VideoImagePtr FirstPicture() const { return m_first; }
+    // The size of the first picture as an exact grab at 0 gives it (rotation
+    // and pixel aspect applied).
+    int32_t FirstPictureWidth() const { return m_firstWidth; }
+    int32_t FirstPictureHeight() const { return m_firstHeight; }
 
     // Where a position settles, as the player settles it.
     double SettledPosition(double position) const { return SettledMoviePosition(position, m_info.duration); }
@@ -74,7 +76,8 @@ private:
     std::string m_path;
     MediaInfo m_info;
     std::unique_ptr<ExactSeeker> m_firstSeeker;
-    VideoImagePtr m_first;
+    int32_t m_firstWidth = 0;
+    int32_t m_firstHeight = 0;
     // Decoders not working now, kept for the next segment.
     std::mutex m_idleMutex;
     std::vector<std::unique_ptr<ExactSeeker>> m_idle;
