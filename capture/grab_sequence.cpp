@@ -22,17 +22,10 @@ OpResult OpenForGrabbing(CMoviePlayer& player, const std::string& movie, int32_t
 }
 
 GrabbedFrame GrabCurrentFrame(CMoviePlayer& player) {
-    GrabbedFrame frame;
-    GrabBlock block = player.GetCurrentImage();
-    if (!block) return frame;
+    const VideoImagePtr picture = player.CurrentPicture();
+    if (!picture) return {};
     // The label is the position read after the picture was taken.
-    frame.label = FormatTimeLabel(player.GetCurrentPosition());
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, block.get(), sizeof header);
-    auto image = std::make_unique<CDibImage>();
-    if (!image->CreateFrom32(header.biWidth, header.biHeight, block.get() + sizeof header)) return frame;
-    frame.image = std::move(image);
-    return frame;
+    return FrameOfPicture(*picture, player.GetCurrentPosition());
 }
 
 double SeekPlayerBy(CMoviePlayer& player, double seconds) {
@@ -47,18 +40,7 @@ double SeekPlayerBy(CMoviePlayer& player, double seconds) {
 GrabbedFrame FrameOfPicture(const VideoImage& picture, double position) {
     GrabbedFrame frame;
     auto image = std::make_unique<CDibImage>();
-    if (picture.width <= 0 || picture.height <= 0 || !image->Create(picture.width, picture.height)) return frame;
-    // Stored row 0 is the bottom picture row; the unused fourth byte goes.
-    for (int r = 0; r < picture.height; ++r) {
-        const auto* src = reinterpret_cast<const uint8_t*>(picture.pixels.data() +
-                                                           size_t(picture.height - 1 - r) * size_t(picture.width));
-        uint8_t* dst = image->StoredRow(r);
-        for (int x = 0; x < picture.width; ++x, src += 4, dst += 3) {
-            dst[0] = src[0];
-            dst[1] = src[1];
-            dst[2] = src[2];
-        }
-    }
+    if (!CopyToDib(picture, *image)) return frame;
     frame.image = std::move(image);
     frame.label = FormatTimeLabel(position);
     return frame;

@@ -1,10 +1,12 @@
 #include "capture/target_grabs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <new>
 
+#include "capture/movie_details.h"
 #include "video/segment_grabber.h"
 
 OpResult OpenGrabSource(SegmentGrabber& grabber, const std::string& movie, int32_t& width, int32_t& height) {
@@ -65,19 +67,24 @@ int GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, c
     const auto visit = [&](size_t k, SegmentGrabber::Source& source) {
         const double position = grabber.SettledPosition(positions[k]);
         GrabbedFrame frame;
-        const VideoImagePtr picture = source.PictureAt(position);
-        if (picture) frame = FrameOfPicture(*picture, position);
+        double shown = -1.0;
+        auto image = std::make_unique<CDibImage>();
+        const bool keyed = k < hooks.keyFrames.size() && std::isfinite(hooks.keyFrames[k]) &&
+                           source.KeyPictureAt(hooks.keyFrames[k], *image, shown);
+        if (keyed || source.PictureAt(position, *image, shown)) {
+            frame.image = std::move(image);
+            frame.label = FormatTimeLabel(position);
+        }
         if (frame.image && hooks.rejects && k < latest.size() && hooks.rejects(*frame.image)) {
-            const PictureProbe probe = [&](double at, GrabbedFrame& found, double& shown) {
-                const VideoImagePtr later = source.PictureAt(at);
-                if (!later) return false;
-                shown = later->time;
-                found = FrameOfPicture(*later, grabber.SettledPosition(at));
+            const PictureProbe probe = [&](double at, GrabbedFrame& found, double& time) {
+                auto later = std::make_unique<CDibImage>();
+                if (!source.PictureAt(at, *later, time)) return false;
+                found.image = std::move(later);
+                found.label = FormatTimeLabel(grabber.SettledPosition(at));
                 return true;
             };
             const double end = std::min(latest[k], duration);
-            GrabbedFrame replacement =
-                FirstAcceptedAfter(position, picture->time, frameDuration, end, probe, hooks.rejects);
+            GrabbedFrame replacement = FirstAcceptedAfter(position, shown, frameDuration, end, probe, hooks.rejects);
             if (replacement.image) frame = std::move(replacement);
         }
         if (frame.image && hooks.shrink) hooks.shrink(k, frame);

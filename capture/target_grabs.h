@@ -28,6 +28,10 @@ struct TargetGrabHooks {
     std::function<void(size_t index, GrabbedFrame frame)> take;
     // After each `take` with (positions taken, all); false stops the rest.
     std::function<bool(int done, int total)> progress;
+    // Optional, one per position: the time of a key frame that is the picture
+    // at that position (it starts there and nothing comes between), decoded
+    // alone; NaN where the position is reached by decoding as usual.
+    std::vector<double> keyFrames;
 };
 
 // Opens `movie` for grabbing only and reads its picture size (rotation

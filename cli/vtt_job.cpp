@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -31,16 +32,24 @@ namespace {
 // rounding of the position cannot fall back to the frame before), else its
 // start. `latest` bounds the search past a blank picture: a quarter interval,
 // and never past the cue's end.
+// `keyFrames` gets, per cue, the key frame whose picture that is, decoded alone
+// (NaN for a cue without one).
 void PictureTimes(const std::vector<CueSpan>& cues, const std::vector<double>& keyTimes, double frameDuration,
-                  double interval, std::vector<double>& positions, std::vector<double>& latest) {
+                  double interval, std::vector<double>& positions, std::vector<double>& latest,
+                  std::vector<double>& keyFrames) {
     auto key = keyTimes.begin();
     for (const CueSpan& cue : cues) {
         const double start = double(cue.startMs) / 1000.0;
         const double end = double(cue.endMs) / 1000.0;
         double position = start;
+        double keyFrame = std::numeric_limits<double>::quiet_NaN();
         key = std::lower_bound(key, keyTimes.end(), start - 1e-6);
-        if (key != keyTimes.end() && *key < end) position = std::max(start, *key + std::min(frameDuration / 4.0, (end - *key) / 2.0));
+        if (key != keyTimes.end() && *key < end) {
+            position = std::max(start, *key + std::min(frameDuration / 4.0, (end - *key) / 2.0));
+            keyFrame = *key;
+        }
         positions.push_back(position);
+        keyFrames.push_back(keyFrame);
         latest.push_back(std::max(position, std::min(position + 0.25 * interval, end - 1e-4)));
     }
 }
@@ -175,8 +184,9 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     }
     std::vector<double> positions;
     std::vector<double> latest;
+    std::vector<double> keyFrames;
     const double interval = double(settings.vttIntervalMs) / 1000.0;
-    PictureTimes(cues, keyTimes, grabber.Info().frameDuration, interval, positions, latest);
+    PictureTimes(cues, keyTimes, grabber.Info().frameDuration, interval, positions, latest, keyFrames);
 
     WrittenFiles files;
     std::vector<std::string> staged;
@@ -203,6 +213,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
         return !interrupted && bool(failure);
     };
     if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
+    hooks.keyFrames = std::move(keyFrames);
     GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
     facts->frames = taken;
     if (interrupted) return OpResult::Failure("interrupted");

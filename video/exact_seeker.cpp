@@ -215,7 +215,46 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
     }
 }
 
-VideoImagePtr ExactSeeker::FrameAt(double seconds) {
+bool ExactSeeker::KeyFrameInto(double seconds, CDibImage& out, double& time) {
+    if (!m_decoder) return false;
+    const int64_t target = ToStreamTs(seconds < 0 ? 0.0 : seconds);
+    const bool sought = SeekBefore(target);
+    // The decoder is left holding a lone picture: the next FrameAt seeks anew.
+    m_decoderPrimed = false;
+    if (!sought) return false;
+    FramePtr picture;
+    for (int read = 0; read < kBarrenPacketLimit && !Cancelled(); ++read) {
+        if (av_read_frame(m_fmt.get(), m_packet.get()) < 0) break;
+        if (m_progress) ++*m_progress;
+        const AVPacket& packet = *m_packet;
+        const int64_t ts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+        const bool candidate = packet.stream_index == m_info.videoStream && ts != AV_NOPTS_VALUE;
+        // The times were read back from seconds: a tick either way is the same.
+        if (candidate && ts > target + 1) {
+            av_packet_unref(m_packet.get());
+            break;  // the demuxer is past it: no key frame starts there
+        }
+        if (!candidate || !(packet.flags & AV_PKT_FLAG_KEY) || ts < target - 1) {
+            av_packet_unref(m_packet.get());
+            continue;
+        }
+        const int sent = avcodec_send_packet(m_decoder.get(), m_packet.get());
+        av_packet_unref(m_packet.get());
+        if (sent < 0) break;
+        avcodec_send_packet(m_decoder.get(), nullptr);  // no more: out with it
+        for (FramePtr frame = MakeFrame(); frame && avcodec_receive_frame(m_decoder.get(), frame.get()) == 0;
+             frame = MakeFrame()) {
+            if (!picture) picture = std::move(frame);
+        }
+        break;
+    }
+    avcodec_flush_buffers(m_decoder.get());
+    if (!picture || !m_converter.ConvertInto(picture.get(), out)) return false;
+    time = ToSeconds(picture->best_effort_timestamp != AV_NOPTS_VALUE ? picture->best_effort_timestamp : target);
+    return true;
+}
+
+const AVFrame* ExactSeeker::Locate(double seconds) {
     if (!m_decoder) return nullptr;
     if (!(seconds >= 0.0)) seconds = 0.0;
     const int64_t target = ToStreamTs(seconds);
@@ -247,7 +286,11 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
         m_currentPts = m_aheadPts;
         m_aheadPts = AV_NOPTS_VALUE;
     }
-    if (!m_current) return nullptr;
+    return m_current.get();
+}
+
+VideoImagePtr ExactSeeker::FrameAt(double seconds) {
+    if (!Locate(seconds)) return nullptr;
     if (m_lastImage && m_lastImagePts == m_currentPts) return m_lastImage;
     VideoImagePtr image = m_converter.Convert(m_current.get(), ToSeconds(m_currentPts));
     if (image) {
@@ -255,4 +298,11 @@ VideoImagePtr ExactSeeker::FrameAt(double seconds) {
         m_lastImagePts = m_currentPts;
     }
     return image;
+}
+
+bool ExactSeeker::FrameInto(double seconds, CDibImage& out, double& time) {
+    const AVFrame* frame = Locate(seconds);
+    if (!frame || !m_converter.ConvertInto(frame, out)) return false;
+    time = ToSeconds(m_currentPts);
+    return true;
 }

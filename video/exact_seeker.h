@@ -25,6 +25,13 @@ public:
     // Picture on screen at `seconds` from the movie start; null when the movie
     // has no decodable frame there. The picture's time is the frame's.
     VideoImagePtr FrameAt(double seconds);
+    // FrameAt's picture as a 24-bit image, for a grab that is not shown, and
+    // its time; false when FrameAt would answer null.
+    bool FrameInto(double seconds, CDibImage& out, double& time);
+    // The key frame that starts at `seconds` (a time ReadKeyFrameTimes gave),
+    // decoded alone: one picture, whatever delay the stream has. False when no
+    // key frame starts there or it does not decode by itself.
+    bool KeyFrameInto(double seconds, CDibImage& out, double& time);
     // After a successful FrameAt: the stream times [from, until) for which the
     // same picture is the answer (until is INT64_MAX past the last frame).
     int64_t AnswerFrom() const { return m_currentPts; }
@@ -44,17 +51,12 @@ public:
     // decode from a stalled read; null for none.
     void SetProgressCounter(std::atomic<uint64_t>* counter) { m_progress = counter; }
 
-    // Lets go of the last picture handed out (kept to answer the same frame
-    // again without converting it anew), for callers that will not ask again.
-    void ForgetLastPicture() {
-        m_lastImage.reset();
-        m_lastImagePts = AV_NOPTS_VALUE;
-    }
-
     // Packets of the picture stream the decoder refused and that were skipped.
     int64_t SkippedPackets() const { return m_skippedPackets; }
 
 private:
+    // Decodes to the frame on screen at `seconds`; null when there is none.
+    const AVFrame* Locate(double seconds);
     int64_t ToStreamTs(double seconds) const;
     double ToSeconds(int64_t ts) const;
     bool ShouldSeek(int64_t target) const;

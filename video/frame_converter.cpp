@@ -64,24 +64,27 @@ bool FrameConverter::Prepare(const AVFrame* frame, int dstW, int dstH) {
     return true;
 }
 
-std::shared_ptr<VideoImage> FrameConverter::Convert(const AVFrame* frame, double time) {
-    if (!frame || frame->width <= 0 || frame->height <= 0) return nullptr;
+bool FrameConverter::Scale(const AVFrame* frame, int& w, int& h) {
+    if (!frame || frame->width <= 0 || frame->height <= 0) return false;
     // Where the filters fail the picture is still shown, as plain SDR.
     FramePtr mapped;
     if (ToneMapper::IsHdr(frame)) mapped = m_toneMapper.Map(frame);
     if (mapped) frame = mapped.get();
-    int w = 0, h = 0;
     DisplaySize(frame->width, frame->height, m_sar, &w, &h);
-    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;
-    if (!Prepare(frame, w, h)) return nullptr;
+    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return false;
+    if (!Prepare(frame, w, h)) return false;
     // swscale's vector code writes whole blocks of pixels, so it runs past the
     // end of a row whose width is not a multiple of its block (728 pixels is
     // one). It writes into a picture laid out as FFmpeg's own allocator makes
     // it, aligned rows and padding after the last, and the rows are copied out.
-    if (!PrepareTarget(w, h)) return nullptr;
-    if (sws_scale(m_sws.get(), frame->data, frame->linesize, 0, frame->height, m_target->data, m_target->linesize) <=
-        0)
-        return nullptr;
+    if (!PrepareTarget(w, h)) return false;
+    return sws_scale(m_sws.get(), frame->data, frame->linesize, 0, frame->height, m_target->data,
+                     m_target->linesize) > 0;
+}
+
+std::shared_ptr<VideoImage> FrameConverter::Convert(const AVFrame* frame, double time) {
+    int w = 0, h = 0;
+    if (!Scale(frame, w, h)) return nullptr;
     auto image = std::make_shared<VideoImage>();
     try {
         // Appended row by row rather than sized first: a 1080p picture is
@@ -99,6 +102,17 @@ std::shared_ptr<VideoImage> FrameConverter::Convert(const AVFrame* frame, double
     image->time = time;
     RotatePixels(*image, m_rotation);
     return image;
+}
+
+bool FrameConverter::ConvertInto(const AVFrame* frame, CDibImage& out) {
+    if (m_rotation == 90 || m_rotation == 180 || m_rotation == 270) {
+        // Turned pictures go the shown pictures' way; they are the rare ones.
+        const std::shared_ptr<VideoImage> image = Convert(frame, 0.0);
+        return image && CopyToDib(*image, out);
+    }
+    int w = 0, h = 0;
+    if (!Scale(frame, w, h)) return false;
+    return CopyBgrxToDib(m_target->data[0], size_t(m_target->linesize[0]), w, h, out);
 }
 
 bool FrameConverter::PrepareTarget(int w, int h) {

@@ -6,6 +6,8 @@
 #include "video/tone_mapper.h"
 #include "video/video_image.h"
 
+class CDibImage;
+
 class FrameConverter {
 public:
     // rotation: clockwise degrees, 0, 90, 180 or 270. sar: sample aspect ratio
@@ -16,11 +18,16 @@ public:
     }
     // Null when the frame cannot be converted.
     std::shared_ptr<VideoImage> Convert(const AVFrame* frame, double time);
+    // The same picture straight into a 24-bit image (for grabs that are not
+    // shown), without an intermediate copy; false when it cannot be converted.
+    bool ConvertInto(const AVFrame* frame, CDibImage& out);
 
     // Display size before rotation for a coded size, after widening.
     static void DisplaySize(int codedW, int codedH, AVRational sar, int* w, int* h);
 
 private:
+    // Converts into m_target (display size, before rotation): false on failure.
+    bool Scale(const AVFrame* frame, int& w, int& h);
     bool Prepare(const AVFrame* frame, int dstW, int dstH);
     // m_target as a w x h BGR0 picture from FFmpeg's allocator.
     bool PrepareTarget(int w, int h);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "image/dib_image.h"
 #include "image/index_pool.h"
 #include "video/exact_seeker.h"
 
@@ -32,10 +33,11 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
         rc = AVERROR_STREAM_NOT_FOUND;
     }
     if (rc >= 0) {
-        if (const VideoImagePtr first = m_firstSeeker->FrameAt(0.0)) {
-            m_firstWidth = first->width;
-            m_firstHeight = first->height;
-            m_firstSeeker->ForgetLastPicture();
+        CDibImage first;
+        double time = 0.0;
+        if (m_firstSeeker->FrameInto(0.0, first, time)) {
+            m_firstWidth = first.Width();
+            m_firstHeight = first.Height();
         } else {
             message = kNoPictureText;
             rc = AVERROR_INVALIDDATA;
@@ -57,8 +59,12 @@ void SegmentGrabber::PictureSize(int32_t& width, int32_t& height) const {
     height = turned ? m_info.codedWidth : m_info.codedHeight;
 }
 
-VideoImagePtr SegmentGrabber::Source::PictureAt(double position) {
-    return m_seeker.FrameAt(SettledMoviePosition(position, m_duration));
+bool SegmentGrabber::Source::PictureAt(double position, CDibImage& out, double& time) {
+    return m_seeker.FrameInto(SettledMoviePosition(position, m_duration), out, time);
+}
+
+bool SegmentGrabber::Source::KeyPictureAt(double seconds, CDibImage& out, double& time) {
+    return m_seeker.KeyFrameInto(seconds, out, time);
 }
 
 double SegmentGrabber::KeyFrameBefore(double position, const std::vector<double>& keyTimes) const {
@@ -137,9 +143,6 @@ bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visi
                     stopped = true;
                     cancel = true;  // breaks off the other workers' reads
                 }
-                // The visit took what it wanted; the next picture need not
-                // share the memory with this one.
-                seeker->ForgetLastPicture();
             }
             seeker->SetCancelFlag(nullptr);
             GiveBack(std::move(seeker));

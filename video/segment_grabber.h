@@ -17,6 +17,7 @@
 #include "video/media_source.h"
 #include "video/video_image.h"
 
+class CDibImage;
 class ExactSeeker;
 
 class SegmentGrabber {
@@ -44,8 +45,11 @@ public:
     class Source {
     public:
         Source(ExactSeeker& seeker, double duration) : m_seeker(seeker), m_duration(duration) {}
-        // The exact picture at `position` (settled first); null when there is none.
-        VideoImagePtr PictureAt(double position);
+        // The exact picture at `position` (settled first) and its own time;
+        // false when there is none.
+        bool PictureAt(double position, CDibImage& out, double& time);
+        // The key frame starting at `seconds`, decoded alone; false when none does.
+        bool KeyPictureAt(double seconds, CDibImage& out, double& time);
 
     private:
         ExactSeeker& m_seeker;

@@ -3,9 +3,30 @@
 #include <cstring>
 #include <new>
 
+#include "image/dib_image.h"
 #include "image/gdi_types.h"
 
 void FreeGrabBlock(uint8_t* block) { delete[] block; }
+
+bool CopyBgrxToDib(const uint8_t* top, size_t stride, int w, int h, CDibImage& out) {
+    if (w <= 0 || h <= 0 || !out.Create(w, h)) return false;
+    // Stored row 0 is the bottom picture row; the unused fourth byte goes.
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* src = top + size_t(h - 1 - r) * stride;
+        uint8_t* dst = out.StoredRow(r);
+        for (int x = 0; x < w; ++x, src += 4, dst += 3) {
+            dst[0] = src[0];
+            dst[1] = src[1];
+            dst[2] = src[2];
+        }
+    }
+    return true;
+}
+
+bool CopyToDib(const VideoImage& image, CDibImage& out) {
+    return CopyBgrxToDib(reinterpret_cast<const uint8_t*>(image.pixels.data()), size_t(image.width) * 4, image.width,
+                         image.height, out);
+}
 
 GrabBlock MakeGrabBlock(const VideoImage& image) {
     if (image.width <= 0 || image.height <= 0) return nullptr;

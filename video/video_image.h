@@ -17,6 +17,15 @@ struct VideoImage {
 };
 using VideoImagePtr = std::shared_ptr<const VideoImage>;
 
+class CDibImage;
+
+// Rows of blue, green, red, unused bytes, top row first and `stride` bytes
+// apart, as a w x h 24-bit image (rows stored bottom-up); false when memory
+// cannot be had.
+bool CopyBgrxToDib(const uint8_t* top, size_t stride, int w, int h, CDibImage& out);
+// The picture as a 24-bit image, the same pixels a grab block gives.
+bool CopyToDib(const VideoImage& image, CDibImage& out);
+
 // The image as one grab block (header and bottom-up rows); null when empty or
 // out of memory.
 GrabBlock MakeGrabBlock(const VideoImage& image);
