@@ -182,11 +182,11 @@ int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, 
     return n;
 }
 
-OpResult CheckGrabMemory(int width, int height, int n, uint64_t available) {
+OpResult CheckGrabMemory(int width, int height, int n, uint64_t available, uint64_t needed) {
     if (n < 1 || width < 1 || height < 1) return OpResult::Success();
     if (available == 0) available = AvailableMemory();
     if (available == 0) return OpResult::Success();  // unknown: do not guess
-    const uint64_t needed = GrabMemoryNeed(width, height, n);
+    if (needed == 0) needed = GrabMemoryNeed(width, height, n);
     if (needed <= available) return OpResult::Success();
     char text[256];
     std::snprintf(text, sizeof text,

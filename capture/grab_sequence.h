@@ -91,6 +91,8 @@ inline bool IsNearlyUniform(const CDibImage& image) { return LumaDeviation(image
 // Refuses a Grab All whose frames would not fit in the memory available now:
 // every frame keeps a full-size 24-bit picture. `available` 0 reads it from the
 // system.
-OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0);
+// `needed` 0 counts GrabMemoryNeed; callers that keep the frames smaller
+// give what they will hold.
+OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0, uint64_t needed = 0);
 // The bytes CheckGrabMemory counts for n frames of width x height.
 uint64_t GrabMemoryNeed(int width, int height, int n);

@@ -16,6 +16,7 @@
 #include "cli/output_files.h"
 #include "capture/frame_files.h"
 #include "image/atomic_file.h"
+#include "image/index_pool.h"
 #include "capture/grab_sequence.h"
 #include "capture/target_grabs.h"
 #include "capture/player_details.h"
@@ -91,14 +92,22 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         if (OpResult opened = OpenGrabSource(grabber, job.movie, width, height); !opened) return opened;
         const double duration = grabber.Info().duration;
         facts->duration = duration;
+        // Without frame files, each frame is kept at the size of its tile on
+        // the sheet, scaled as the composer would scale it: the sheet comes out
+        // the same and full-size pictures never pile up (each worker holds one).
+        FrameSize tile;
+        const bool atTileSize = job.framesFolder.empty() && UniformTileSize({width, height}, settings.options, tile);
+        const uint64_t needed = atTileSize ? GrabMemoryNeed(tile.width, tile.height, settings.frames) +
+                                                 GrabMemoryNeed(width, height, int(CoreCount()))
+                                           : GrabMemoryNeed(width, height, settings.frames);
         uint64_t available = 0;  // read by the check itself
         if (gate) {
-            hold = gate->Enter(GrabMemoryNeed(width, height, settings.frames),
-                               [&] { return progress && !progress(0, settings.frames); });
+            hold = gate->Enter(needed, [&] { return progress && !progress(0, settings.frames); });
             if (!hold.Entered()) return OpResult::Failure("interrupted");
             available = hold.Available();
         }
-        if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available); !memory) return memory;
+        if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available, needed); !memory)
+            return memory;
         details = DetailsOfMovieFile(job.movie, width, height, duration);
 
         // Grab All's own steps from the start, with its blank-picture rule.
@@ -107,12 +116,8 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         const double step = duration / (double(settings.frames) + 1.0);
         for (double position : positions) latest.push_back(position + GrabAllHooks{}.lookAhead * step);
         TargetGrabHooks hooks;
-        // Without frame files, each frame is kept at the size of its tile on
-        // the sheet, scaled as the composer would scale it: the sheet comes out
-        // the same and full-size pictures never pile up.
-        FrameSize tile;
         std::vector<FrameSize> sizeOf(positions.size());
-        if (job.framesFolder.empty() && UniformTileSize({width, height}, settings.options, tile)) {
+        if (atTileSize) {
             hooks.shrink = [&](size_t index, GrabbedFrame& frame) {
                 sizeOf[index] = {frame.image->Width(), frame.image->Height()};
                 if (sizeOf[index].width != width || sizeOf[index].height != height) return;
