@@ -17,7 +17,7 @@ OpResult OpenForGrabbing(CMoviePlayer& player, const std::string& movie, int32_t
     if (player.Open(movie) < 0) return OpResult::Failure(player.GetLastErrorText());
     width = height = 0;
     if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
-        return OpResult::Failure("no picture to grab (the file has no video stream)");
+        return OpResult::Failure(kNoVideoStreamText);
     return OpResult::Success();
 }
 

@@ -71,7 +71,7 @@ int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, 
 GrabbedFrame FrameOfPicture(const VideoImage& picture, double position);
 
 // A source's picture at a probe position: false when it has none; otherwise
-// `frame` holds it (labelled with the probe) and `shown` its own time.
+// `frame.image` holds it and `shown` its own time.
 using PictureProbe = std::function<bool(double position, GrabbedFrame& frame, double& shown)>;
 // The blank-picture rule: the first picture after the one shown at `position`
 // (whose own time is `shown`) that `rejects` accepts, no later than `end`,

@@ -14,7 +14,7 @@ OpResult OpenGrabSource(SegmentGrabber& grabber, const std::string& movie, int32
     std::string message;
     if (grabber.Open(movie, message) < 0) return OpResult::Failure(message);
     grabber.PictureSize(width, height);
-    if (width < 1 || height < 1) return OpResult::Failure("no picture to grab (the file has no video stream)");
+    if (width < 1 || height < 1) return OpResult::Failure(kNoVideoStreamText);
     return OpResult::Success();
 }
 
@@ -58,9 +58,10 @@ private:
 
 }  // namespace
 
-int GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, const std::vector<double>& latest,
-                const TargetGrabHooks& hooks, const std::vector<double>& keyTimes) {
-    if (positions.empty()) return 0;
+OpResult GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, const std::vector<double>& latest,
+                     const TargetGrabHooks& hooks, const std::vector<double>& keyTimes, int* taken) {
+    if (taken) *taken = 0;
+    if (positions.empty()) return OpResult::Success();
     InOrder order(hooks, int(positions.size()));
     const double frameDuration = grabber.Info().frameDuration;
     const double duration = grabber.Info().duration;
@@ -80,7 +81,6 @@ int GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, c
                 auto later = std::make_unique<CDibImage>();
                 if (!source.PictureAt(at, *later, time)) return false;
                 found.image = std::move(later);
-                found.label = FormatTimeLabel(grabber.SettledPosition(at));
                 return true;
             };
             const double end = std::min(latest[k], duration);
@@ -90,6 +90,7 @@ int GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, c
         if (frame.image && hooks.shrink) hooks.shrink(k, frame);
         return order.Finished(k, std::move(frame));
     };
-    grabber.Run(positions, visit, 0, keyTimes);
-    return order.Taken();
+    const OpResult run = grabber.Run(positions, visit, 0, keyTimes);
+    if (taken) *taken = order.Taken();
+    return run;
 }

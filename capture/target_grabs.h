@@ -41,7 +41,8 @@ OpResult OpenGrabSource(SegmentGrabber& grabber, const std::string& movie, int32
 // Grabs the exact picture at each of `positions` (ascending seconds, settled as
 // the player settles them, labelled with the settled position), in order
 // through `hooks.take`. `keyTimes` may tell where key frames are when the
-// container keeps no index. Answers the number of positions taken (fewer when
-// progress stopped it or memory ran out).
-int GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, const std::vector<double>& latest,
-                const TargetGrabHooks& hooks, const std::vector<double>& keyTimes = {});
+// container keeps no index. `taken` gets the number of positions taken (fewer
+// when progress stopped it, which is no failure). Fails, with the reason, when
+// the grab could not go on (a decoder could not be opened, memory ran out).
+OpResult GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positions, const std::vector<double>& latest,
+                     const TargetGrabHooks& hooks, const std::vector<double>& keyTimes = {}, int* taken = nullptr);

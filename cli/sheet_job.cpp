@@ -27,6 +27,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The bytes a sheet kept at tile size holds at most: every tile, and on each
+// worker its full-size pictures (the scaler's and the grab's, a second one
+// while a blank picture is replaced) and the decoder's reference pictures.
+uint64_t TileMemoryNeed(const FrameSize& grabbed, const std::vector<FrameSize>& tiles) {
+    uint64_t need = 0;
+    for (const FrameSize& tile : tiles) need += GrabMemoryNeed(tile.width, tile.height, 1);
+    constexpr int kPicturesPerWorker = 5;
+    return need + GrabMemoryNeed(grabbed.width, grabbed.height, kPicturesPerWorker * int(CoreCount()));
+}
+
 OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<GrabbedFrame>& frames,
                      WrittenFiles& written) {
     std::vector<const CDibImage*> images;
@@ -85,6 +95,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     // The memory held for the frames, until they are written and freed, when
     // this function returns.
     MemoryGate::Hold hold;
+    OpResult grabbed = OpResult::Success();
     {
         SegmentGrabber grabber;
         int32_t width = 0;
@@ -94,12 +105,12 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         facts->duration = duration;
         // Without frame files, each frame is kept at the size of its tile on
         // the sheet, scaled as the composer would scale it: the sheet comes out
-        // the same and full-size pictures never pile up (each worker holds one).
-        FrameSize tile;
-        const bool atTileSize = job.framesFolder.empty() && UniformTileSize({width, height}, settings.options, tile);
-        const uint64_t needed = atTileSize ? GrabMemoryNeed(tile.width, tile.height, settings.frames) +
-                                                 GrabMemoryNeed(width, height, int(CoreCount()))
-                                           : GrabMemoryNeed(width, height, settings.frames);
+        // the same and full-size pictures never pile up.
+        const FrameSize grabSize{grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
+        std::vector<FrameSize> tiles;
+        if (job.framesFolder.empty()) tiles = UniformTileSizes(grabSize, settings.frames, settings.options);
+        const uint64_t needed = tiles.empty() ? GrabMemoryNeed(grabSize.width, grabSize.height, settings.frames)
+                                              : TileMemoryNeed(grabSize, tiles);
         uint64_t available = 0;  // read by the check itself
         if (gate) {
             hold = gate->Enter(needed, [&] { return progress && !progress(0, settings.frames); });
@@ -117,26 +128,37 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         for (double position : positions) latest.push_back(position + GrabAllHooks{}.lookAhead * step);
         TargetGrabHooks hooks;
         std::vector<FrameSize> sizeOf(positions.size());
-        if (atTileSize) {
+        if (!tiles.empty()) {
             hooks.shrink = [&](size_t index, GrabbedFrame& frame) {
-                sizeOf[index] = {frame.image->Width(), frame.image->Height()};
-                if (sizeOf[index].width != width || sizeOf[index].height != height) return;
+                const FrameSize size{frame.image->Width(), frame.image->Height()};
+                sizeOf[index] = size;
+                // A picture of another size (a damaged stretch) or one already
+                // of its tile's size goes to the composer as it is.
+                const FrameSize tile = tiles[index];
+                if (size.width != grabSize.width || size.height != grabSize.height ||
+                    (tile.width == size.width && tile.height == size.height))
+                    return;
                 if (std::unique_ptr<CDibImage> scaled = ScaleToTile(*frame.image, tile)) frame.image = std::move(scaled);
             };
         }
+        // Room for every frame up front: the two lists never fall out of step.
+        frames.reserve(positions.size());
+        grabbedSizes.reserve(positions.size());
         hooks.take = [&](size_t index, GrabbedFrame frame) {
             if (!frame.image) return;
-            if (hooks.shrink) grabbedSizes.push_back(sizeOf[index]);
             frames.push_back(std::move(frame));
+            if (hooks.shrink) grabbedSizes.push_back(sizeOf[index]);
         };
         hooks.progress = [&](int done, int total) {
             interrupted = progress && !progress(done, total);
             return !interrupted;
         };
         if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
-        GrabTargets(grabber, positions, latest, hooks);
+        grabbed = GrabTargets(grabber, positions, latest, hooks);
     }  // the decoders go before the sheet is drawn
     if (interrupted) return OpResult::Failure("interrupted");
+    // A sheet missing the frames after a failure would pass for a whole one.
+    if (!grabbed) return grabbed;
     if (frames.empty()) return OpResult::Failure("no frame could be grabbed");
     facts->frames = int(frames.size());
 

@@ -19,6 +19,7 @@
 #include "capture/target_grabs.h"
 #include "image/atomic_file.h"
 #include "image/dib_image.h"
+#include "sheet/compose_sheet.h"
 #include "sheet/sprite_layout.h"
 #include "video/key_frame_index.h"
 #include "video/segment_grabber.h"
@@ -112,15 +113,6 @@ private:
     std::unique_ptr<CDibImage> m_image;
 };
 
-// The picture scaled to one tile, exactly as stretching it into its place in
-// the sprite would scale it (the tile lies wholly inside the sprite).
-std::unique_ptr<CDibImage> ScaledToTile(const CDibImage& picture, const SpriteGrid& grid) {
-    auto tile = std::make_unique<CDibImage>();
-    if (!tile->Create(grid.tileWidth, grid.tileHeight)) return nullptr;
-    tile->StretchFrom(nullptr, picture);
-    return tile;
-}
-
 OpResult WriteText(const std::string& path, const std::string& text) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return OpResult::Failure("cannot write \"" + path + "\": " + std::strerror(errno));
@@ -202,7 +194,9 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     TargetGrabHooks hooks;
     // Each picture becomes its tile on the worker that grabbed it, so no
     // full-size picture waits for its turn.
-    hooks.shrink = [&](size_t, GrabbedFrame& frame) { frame.image = ScaledToTile(*frame.image, grid); };
+    hooks.shrink = [&](size_t, GrabbedFrame& frame) {
+        frame.image = ScaleToTile(*frame.image, {grid.tileWidth, grid.tileHeight});
+    };
     hooks.take = [&](size_t index, GrabbedFrame frame) {
         if (!failure || !frame.image) return;
         failure = writer.Put(int(index), *frame.image);
@@ -214,10 +208,13 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     };
     if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
     hooks.keyFrames = std::move(keyFrames);
-    GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
+    const OpResult grabbed =
+        GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
     facts->frames = taken;
     if (interrupted) return OpResult::Failure("interrupted");
     if (!failure) return failure;
+    // Sprites with tiles missing after a failure would pass for whole ones.
+    if (!grabbed) return grabbed;
     if (taken == 0) return OpResult::Failure("no frame could be grabbed");
     if (OpResult done = writer.FinishAll(); !done) return done;
 

@@ -82,10 +82,16 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
                            const std::vector<FrameSize>* grabbedSizes) {
     std::vector<FrameSize> sizes;
     if (OpResult collected = CollectSizes(frames, labels, sizes); !collected) return collected;
+    // Frames scaled to their tiles already are copied in, not scaled again.
+    std::vector<bool> scaled(sizes.size(), false);
     if (grabbedSizes) {
         if (grabbedSizes->size() != sizes.size()) return OpResult::Failure("Every frame needs its grabbed size.");
-        for (size_t k = 0; k < sizes.size(); ++k)
-            if (sizes[k].width > 0) sizes[k] = (*grabbedSizes)[k];
+        for (size_t k = 0; k < sizes.size(); ++k) {
+            if (sizes[k].width <= 0) continue;
+            const FrameSize grabbed = (*grabbedSizes)[k];
+            scaled[k] = grabbed.width != sizes[k].width || grabbed.height != sizes[k].height;
+            sizes[k] = grabbed;
+        }
     }
     if (OpResult check = CheckSheetInput(sizes, options); !check) return check;
 
@@ -112,7 +118,7 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
     }
     sheet.Fill(nullptr, options.backColor);
     if (options.dropShadow) DrawShadows(sheet, layout, options);
-    if (OpResult drawn = DrawTiles(sheet, frames, layout.tiles, options.columns, grabbedSizes != nullptr); !drawn)
+    if (OpResult drawn = DrawTiles(sheet, frames, layout.tiles, options.columns, scaled); !drawn)
         return drawn;
     if (layout.hasDetails) {
         sheet.SetTextFont(options.detailsFont, options.detailsColor);
@@ -125,12 +131,14 @@ OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
     return OpResult::Success();
 }
 
-bool UniformTileSize(const FrameSize& frame, const SheetOptions& options, FrameSize& tile) {
-    // Frames of one size get cells of one size, so one frame tells.
+std::vector<FrameSize> UniformTileSizes(const FrameSize& frame, int count, const SheetOptions& options) {
+    std::vector<FrameSize> sizes;
+    if (count < 1) return sizes;
+    const std::vector<FrameSize> frames(size_t(count), frame);
     SheetLayout layout;
-    if (!CheckSheetInput({frame}, options) || !ComputeSheetLayout({frame}, options, nullptr, layout)) return false;
-    tile = {layout.tiles[0].Width(), layout.tiles[0].Height()};
-    return tile.width > 0 && tile.height > 0;
+    if (!CheckSheetInput(frames, options) || !ComputeSheetLayout(frames, options, nullptr, layout)) return sizes;
+    for (const RECT& tile : layout.tiles) sizes.push_back({tile.Width(), tile.Height()});
+    return sizes;
 }
 
 std::unique_ptr<CDibImage> ScaleToTile(const CDibImage& frame, const FrameSize& tile) {

@@ -20,17 +20,18 @@ TextSize MeasureDetailsText(const std::string& text, const LOGFONTA& font, uint3
 // equal length; they are only read. When `layout` is given it receives the
 // geometry used. Invalid input is refused with a message and draws nothing.
 // `grabbedSizes` (one per frame, or null) are the sizes the frames were grabbed
-// at, for frames already scaled to their tiles (ScaleToTile): the layout is
-// made from the grabbed sizes, and a frame that already has its tile's size is
-// copied in as it is.
+// at, where some were scaled to their tiles since (ScaleToTile): the layout is
+// made from the grabbed sizes, and a frame whose size differs from its grabbed
+// size is copied into its tile as it is when it fits it exactly.
 OpResult ComposeSheetImage(const std::vector<const CDibImage*>& frames,
                            const std::vector<const char*>& labels, const SheetOptions& options,
                            const MovieDetails& details, CDibImage& sheet,
                            SheetLayout* layout = nullptr, const std::vector<FrameSize>* grabbedSizes = nullptr);
 
-// The size a frame of `frame`'s size is scaled to on a sheet whose frames all
-// have that size; false when no such sheet can be laid out.
-bool UniformTileSize(const FrameSize& frame, const SheetOptions& options, FrameSize& tile);
+// The sizes frames of `frame`'s size are scaled to on a sheet of `count` such
+// frames, one per frame (tiles at the sheet's edge may be a pixel smaller);
+// empty when no such sheet can be laid out.
+std::vector<FrameSize> UniformTileSizes(const FrameSize& frame, int count, const SheetOptions& options);
 // `frame` scaled to `tile` exactly as the composer scales it into a tile of that
 // size; null when memory cannot be had. Frames kept this way until the sheet
 // is drawn take a fraction of the memory and give the same sheet.

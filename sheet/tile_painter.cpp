@@ -35,7 +35,7 @@ bool RowsAreDisjoint(const std::vector<RECT>& tiles, size_t count, size_t column
 }  // namespace
 
 OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
-               const std::vector<RECT>& tiles, int columns, bool copyTileSized) {
+               const std::vector<RECT>& tiles, int columns, const std::vector<bool>& scaled) {
     const size_t count = std::min(frames.size(), tiles.size());
     size_t sourcePixels = 0;
     for (size_t k = 0; k < count; ++k) {
@@ -69,7 +69,8 @@ OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames
             const size_t end = std::min(count, (row + 1) * perRow);
             for (size_t k = row * perRow; k < end; ++k) {
                 const RECT& tile = tiles[k];
-                if (copyTileSized && frames[k]->Width() == tile.Width() && frames[k]->Height() == tile.Height())
+                if (k < scaled.size() && scaled[k] && frames[k]->Width() == tile.Width() &&
+                    frames[k]->Height() == tile.Height())
                     sheet.Blit(tile.left, tile.top, nullptr, *frames[k]);
                 else
                     sheet.StretchFrom(&tile, *frames[k]);

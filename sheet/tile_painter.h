@@ -9,7 +9,7 @@
 
 // tiles[k] receives frames[k]; frames fill the grid row by row, `columns` to a
 // row. Every tile must lie inside the sheet. Fails when memory runs out on any
-// of the threads (the sheet is then incomplete). With `copyTileSized`, a frame
-// already of its tile's size was scaled to it before and is copied in.
+// of the threads (the sheet is then incomplete). A frame marked in `scaled`
+// was scaled to its tile before and is copied in when it fits exactly.
 OpResult DrawTiles(CDibImage& sheet, const std::vector<const CDibImage*>& frames,
-               const std::vector<RECT>& tiles, int columns, bool copyTileSized = false);
+               const std::vector<RECT>& tiles, int columns, const std::vector<bool>& scaled = {});

@@ -5,9 +5,6 @@
 #include <thread>
 
 namespace {
-// Without an index covering the target, decoding forward is preferred over a
-// seek only for short distances.
-constexpr double kForwardWithoutIndex = 3.0;
 // A source that says "try again" is retried this often, 10 ms apart, before
 // the read counts as failed.
 constexpr int kReadRetries = 300;
@@ -71,29 +68,29 @@ bool ExactSeeker::ShouldSeek(int64_t target) const {
     if (m_inputEnded) return false;
     // The keyframe a seek would land on: when it is not past the frame we hold,
     // decoding on from here is no more work than seeking.
-    int idx = av_index_search_timestamp(m_stream, target, AVSEEK_FLAG_BACKWARD);
+    bool reaches = false;
+    const AVIndexEntry* entry = IndexedKeyBefore(target, reaches);
     const double distance = double(target - m_currentPts) * av_q2d(m_stream->time_base);
-    if (idx < 0) return distance > kForwardWithoutIndex;
-    const AVIndexEntry* entry = avformat_index_get_entry(m_stream, idx);
-    if (!entry || entry->timestamp > m_currentPts) return true;
-    // Is the index known beyond the target? If not, a later keyframe may exist.
-    const int count = avformat_index_get_entries_count(m_stream);
-    const AVIndexEntry* last = avformat_index_get_entry(m_stream, count - 1);
-    if (last && last->timestamp >= target) return false;
+    if (!entry) return distance > kForwardWithoutIndex;
+    if (entry->timestamp > m_currentPts) return true;
+    // An index that stops short of the target may not know a later keyframe.
+    if (reaches) return false;
     return distance > kForwardWithoutIndex;
 }
 
-double ExactSeeker::KeyFrameBefore(double seconds) const {
-    const double unknown = std::numeric_limits<double>::quiet_NaN();
-    if (!m_stream) return unknown;
-    const int64_t target = TargetOf(seconds);
+const AVIndexEntry* ExactSeeker::IndexedKeyBefore(int64_t target, bool& reaches) const {
     const int count = avformat_index_get_entries_count(m_stream);
     const AVIndexEntry* last = count > 0 ? avformat_index_get_entry(m_stream, count - 1) : nullptr;
-    // An index that stops short of the target may not know its key frame yet.
-    if (!last || last->timestamp < target) return unknown;
+    reaches = last && last->timestamp >= target;
     const int idx = av_index_search_timestamp(m_stream, target, AVSEEK_FLAG_BACKWARD);
-    const AVIndexEntry* entry = idx >= 0 ? avformat_index_get_entry(m_stream, idx) : nullptr;
-    return entry ? ToSeconds(entry->timestamp) : unknown;
+    return idx >= 0 ? avformat_index_get_entry(m_stream, idx) : nullptr;
+}
+
+double ExactSeeker::KeyFrameBefore(double seconds) const {
+    if (!m_stream) return std::numeric_limits<double>::quiet_NaN();
+    bool reaches = false;
+    const AVIndexEntry* entry = IndexedKeyBefore(TargetOf(seconds), reaches);
+    return entry && reaches ? ToSeconds(entry->timestamp) : std::numeric_limits<double>::quiet_NaN();
 }
 
 bool ExactSeeker::SeekBefore(int64_t target) {
@@ -219,6 +216,7 @@ bool ExactSeeker::KeyFrameInto(double seconds, CDibImage& out, double& time) {
     if (!m_decoder) return false;
     const int64_t target = ToStreamTs(seconds < 0 ? 0.0 : seconds);
     const bool sought = SeekBefore(target);
+    m_decoder->skip_frame = AVDISCARD_DEFAULT;  // a search may have left it skipping
     // The decoder is left holding a lone picture: the next FrameAt seeks anew.
     m_decoderPrimed = false;
     if (!sought) return false;

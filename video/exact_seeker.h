@@ -15,6 +15,10 @@
 
 class ExactSeeker {
 public:
+    // Without an index covering the target, decoding forward is preferred over
+    // a seek only for targets this many seconds ahead or nearer.
+    static constexpr double kForwardWithoutIndex = 3.0;
+
     // 0 or a negative FFmpeg code; `message` explains a failure. `threads`:
     // decoder threads, 0 for as many as suit the machine.
     int Open(const std::string& path, std::string& message, int threads = 0);
@@ -60,6 +64,9 @@ private:
     int64_t ToStreamTs(double seconds) const;
     double ToSeconds(int64_t ts) const;
     bool ShouldSeek(int64_t target) const;
+    // The index's key frame at or before `target` (null when none), and
+    // whether the index reaches that far (else a later one may yet exist).
+    const AVIndexEntry* IndexedKeyBefore(int64_t target, bool& reaches) const;
     // False when no way of seeking worked; the decoder then holds nothing.
     bool SeekBefore(int64_t target);
     bool Cancelled() const { return m_cancel && m_cancel->load(); }

@@ -21,6 +21,9 @@ enum class TimeFormat { MediaTime };
 inline constexpr const char* kOpenFailedText =
     "Failed to open the movie.  Either the file was not found or the wave device is in use.";
 
+// A movie opened for grabbing that has no picture stream.
+inline constexpr const char* kNoVideoStreamText = "no picture to grab (the file has no video stream)";
+
 // A movie refused because its picture stream is too damaged to decode and
 // it has no sound.
 inline constexpr const char* kNoPictureText =

@@ -11,9 +11,6 @@
 #include "video/exact_seeker.h"
 
 namespace {
-// Without a key frame known on either side, times further apart than this are
-// reached by a seek each (the decoder's own rule for going on forward).
-constexpr double kForwardWithoutIndex = 3.0;
 }  // namespace
 
 SegmentGrabber::SegmentGrabber() = default;
@@ -23,19 +20,19 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
     m_path = path;
     m_firstWidth = m_firstHeight = 0;
     m_idle.clear();
-    m_firstSeeker = std::make_unique<ExactSeeker>();
+    auto firstSeeker = std::make_unique<ExactSeeker>();
     // One decoding thread: this decoder becomes one of the workers, which
     // are the parallelism.
-    int rc = m_firstSeeker->Open(path, message, 1);
-    m_info = m_firstSeeker->Info();
+    int rc = firstSeeker->Open(path, message, 1);
+    m_info = firstSeeker->Info();
     if (rc >= 0 && m_info.videoStream < 0) {
-        message = "no picture to grab (the file has no video stream)";
+        message = kNoVideoStreamText;
         rc = AVERROR_STREAM_NOT_FOUND;
     }
     if (rc >= 0) {
         CDibImage first;
         double time = 0.0;
-        if (m_firstSeeker->FrameInto(0.0, first, time)) {
+        if (firstSeeker->FrameInto(0.0, first, time)) {
             m_firstWidth = first.Width();
             m_firstHeight = first.Height();
         } else {
@@ -45,9 +42,11 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
     }
     if (rc < 0) {
         if (message.empty()) message = kOpenFailedText;
-        m_firstSeeker.reset();
+        m_path.clear();
         return rc;
     }
+    // It decodes on one thread, as the workers do; it becomes one of them.
+    m_idle.push_back({std::move(firstSeeker), 1});
     return 0;
 }
 
@@ -72,7 +71,9 @@ double SegmentGrabber::KeyFrameBefore(double position, const std::vector<double>
         const auto after = std::upper_bound(keyTimes.begin(), keyTimes.end(), position);
         return after == keyTimes.begin() ? std::numeric_limits<double>::quiet_NaN() : *(after - 1);
     }
-    return m_firstSeeker ? m_firstSeeker->KeyFrameBefore(position) : std::numeric_limits<double>::quiet_NaN();
+    // Any of the decoders knows the container's index; between runs all are idle.
+    std::lock_guard lock(m_idleMutex);
+    return m_idle.empty() ? std::numeric_limits<double>::quiet_NaN() : m_idle.front().seeker->KeyFrameBefore(position);
 }
 
 std::vector<size_t> SegmentGrabber::SegmentStarts(const std::vector<double>& positions,
@@ -86,38 +87,41 @@ std::vector<size_t> SegmentGrabber::SegmentStarts(const std::vector<double>& pos
         if (!split && !std::isnan(key) && !std::isnan(previousKey))
             split = key != previousKey;
         else if (!split)
-            split = position - SettledPosition(positions[k - 1]) > kForwardWithoutIndex;
+            split = position - SettledPosition(positions[k - 1]) > ExactSeeker::kForwardWithoutIndex;
         if (split) starts.push_back(k);
         previousKey = key;
     }
     return starts;
 }
 
-std::unique_ptr<ExactSeeker> SegmentGrabber::TakeIdleSeeker(unsigned decoderThreads, bool& failed) {
+std::unique_ptr<ExactSeeker> SegmentGrabber::TakeIdleSeeker(unsigned decoderThreads, std::string& failure) {
     {
         std::lock_guard lock(m_idleMutex);
-        if (!m_idle.empty()) {
-            std::unique_ptr<ExactSeeker> seeker = std::move(m_idle.back());
-            m_idle.pop_back();
+        for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+            if (it->threads != decoderThreads) continue;
+            std::unique_ptr<ExactSeeker> seeker = std::move(it->seeker);
+            m_idle.erase(it);
             return seeker;
         }
-        if (m_firstSeeker) return std::move(m_firstSeeker);
     }
     auto seeker = std::make_unique<ExactSeeker>();
     std::string message;
-    if (seeker->Open(m_path, message, int(decoderThreads)) < 0 || !seeker->IsOpen()) failed = true;
+    if (seeker->Open(m_path, message, int(decoderThreads)) < 0 || !seeker->IsOpen()) {
+        failure = message.empty() ? kOpenFailedText : message;
+        return nullptr;
+    }
     return seeker;
 }
 
-void SegmentGrabber::GiveBack(std::unique_ptr<ExactSeeker> seeker) {
+void SegmentGrabber::GiveBack(std::unique_ptr<ExactSeeker> seeker, unsigned decoderThreads) {
     std::lock_guard lock(m_idleMutex);
-    m_idle.push_back(std::move(seeker));
+    m_idle.push_back({std::move(seeker), decoderThreads});
 }
 
-bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visit, unsigned threads,
-                         const std::vector<double>& keyTimes) {
-    if (positions.empty()) return true;
-    if (m_path.empty()) return false;
+OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visit, unsigned threads,
+                             const std::vector<double>& keyTimes) {
+    if (positions.empty()) return OpResult::Success();
+    if (m_path.empty()) return OpResult::Failure("no movie is open");
     std::vector<size_t> starts = SegmentStarts(positions, keyTimes);
     starts.push_back(positions.size());
     const size_t segments = starts.size() - 1;
@@ -127,13 +131,24 @@ bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visi
     const unsigned decoderThreads = threads > 1 ? 1 : 0;
     std::atomic<bool> stopped{false};
     std::atomic<bool> cancel{false};
+    std::mutex failureMutex;
+    std::string failure;
+    // Stops every worker: the reads in progress are broken off.
+    const auto fail = [&](const std::string& why) {
+        std::lock_guard lock(failureMutex);
+        if (failure.empty()) failure = why;
+        stopped = true;
+        cancel = true;
+    };
     auto work = [&](size_t segment) {
         if (stopped) return;
+        // IndexPool's threads must not throw: whatever goes wrong ends this
+        // run with a reason instead of the program.
         try {
-            bool failed = false;
-            std::unique_ptr<ExactSeeker> seeker = TakeIdleSeeker(decoderThreads, failed);
-            if (failed) {
-                stopped = true;
+            std::string why;
+            std::unique_ptr<ExactSeeker> seeker = TakeIdleSeeker(decoderThreads, why);
+            if (!seeker) {
+                fail("cannot open the movie again for another decoder: " + why);
                 return;
             }
             seeker->SetCancelFlag(&cancel);
@@ -141,18 +156,22 @@ bool SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visi
             for (size_t k = starts[segment]; k < starts[segment + 1] && !stopped; ++k) {
                 if (!visit(k, source)) {
                     stopped = true;
-                    cancel = true;  // breaks off the other workers' reads
+                    cancel = true;
                 }
             }
             seeker->SetCancelFlag(nullptr);
-            GiveBack(std::move(seeker));
+            GiveBack(std::move(seeker), decoderThreads);
         } catch (const std::bad_alloc&) {
-            stopped = true;
-            cancel = true;
+            fail("out of memory");
+        } catch (const std::exception& error) {
+            fail(error.what());
+        } catch (...) {
+            fail("an unexpected error");
         }
     };
     IndexPool pool(segments, threads > 0 ? threads - 1 : 0, work);
     pool.Help();
     pool.Join();
-    return !stopped;
+    if (!failure.empty()) return OpResult::Failure(failure);
+    return OpResult::Success();
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "image/op_result.h"
 #include "video/media_source.h"
 #include "video/video_image.h"
 
@@ -62,9 +63,11 @@ public:
     // what they share. A visit answering false stops the rest: visits
     // already running end, no new ones start. `keyTimes` (ascending movie
     // seconds of the key frames, may be empty) splits the segments where the
-    // container keeps no index. False when stopped or out of memory.
+    // container keeps no index. A failure (another decoder cannot open the
+    // movie, memory runs out) stops every worker and says why; a visit's stop
+    // is no failure.
     using Visit = std::function<bool(size_t index, Source& source)>;
-    bool Run(const std::vector<double>& positions, const Visit& visit, unsigned threads = 0,
+    OpResult Run(const std::vector<double>& positions, const Visit& visit, unsigned threads = 0,
              const std::vector<double>& keyTimes = {});
 
     // How Run would split `positions`: the index where each segment starts.
@@ -74,15 +77,21 @@ private:
     // The segment's key frame at or before `position`, from `keyTimes` or the
     // container's index; NaN when neither tells.
     double KeyFrameBefore(double position, const std::vector<double>& keyTimes) const;
-    std::unique_ptr<ExactSeeker> TakeIdleSeeker(unsigned decoderThreads, bool& failed);
-    void GiveBack(std::unique_ptr<ExactSeeker> seeker);
+    // An idle decoder using that many threads, else a new one; null (and why)
+    // when the movie cannot be opened again.
+    std::unique_ptr<ExactSeeker> TakeIdleSeeker(unsigned decoderThreads, std::string& failure);
+    void GiveBack(std::unique_ptr<ExactSeeker> seeker, unsigned decoderThreads);
 
     std::string m_path;
     MediaInfo m_info;
-    std::unique_ptr<ExactSeeker> m_firstSeeker;
     int32_t m_firstWidth = 0;
     int32_t m_firstHeight = 0;
-    // Decoders not working now, kept for the next segment.
-    std::mutex m_idleMutex;
-    std::vector<std::unique_ptr<ExactSeeker>> m_idle;
+    // Decoders not working now, kept for the next segment; the first is the
+    // one Open made.
+    struct Idle {
+        std::unique_ptr<ExactSeeker> seeker;
+        unsigned threads;
+    };
+    mutable std::mutex m_idleMutex;
+    std::vector<Idle> m_idle;
 };

@@ -9,7 +9,10 @@
 
 #include "capture/grab_sequence.h"
 #include "capture/target_grabs.h"
+#include "image/index_pool.h"
 #include "support/test_paths.h"
+#include "video/key_frame_index.h"
+#include "video/media_source.h"
 #include "video/movie_player.h"
 #include "video/segment_grabber.h"
 
@@ -59,7 +62,9 @@ Grabs GrabOnly(const std::string& movie, int n, bool skipBlank) {
         if (frame.image) Keep(grabs, frame);
     };
     if (skipBlank) hooks.rejects = IsNearlyUniform;
-    EXPECT_EQ(GrabTargets(grabber, positions, latest, hooks), n);
+    int taken = 0;
+    EXPECT_TRUE(GrabTargets(grabber, positions, latest, hooks, {}, &taken));
+    EXPECT_EQ(taken, n);
     return grabs;
 }
 
@@ -77,7 +82,8 @@ void ExpectSameGrabs(const std::string& clip, int n, bool skipBlank = false) {
 
 TEST(TargetGrabs, SameFramesAsGrabAllOnEveryKindOfClip) {
     for (const char* clip : {"h264_aac.mp4", "mpeg2.mpg", "vp9.webm", "wmv2.wmv", "mjpeg.avi", "odd.mp4",
-                             "anamorphic.mp4", "rotated.mp4", "tenbit.mp4", "vfr_gaps.mp4"})
+                             "anamorphic.mp4", "rotated.mp4", "tenbit.mp4", "vfr_gaps.mp4", "bt709_full.mp4",
+                             "hdr_smpte2084.mp4", "hdr_arib-std-b67.mp4"})
         ExpectSameGrabs(clip, 9);
     // Long groups of pictures: many positions share a segment.
     ExpectSameGrabs("long100.mp4", 30);
@@ -106,13 +112,73 @@ TEST(TargetGrabs, SegmentsFollowKeyFramesAndProgressStops) {
     int taken = 0;
     hooks.take = [&](size_t, GrabbedFrame frame) { taken += frame.image ? 1 : 0; };
     hooks.progress = [](int done, int) { return done < 5; };
-    EXPECT_EQ(GrabTargets(grabber, positions, {}, hooks), 5);
+    int count = 0;
+    EXPECT_TRUE(GrabTargets(grabber, positions, {}, hooks, {}, &count));  // a stop is no failure
+    EXPECT_EQ(count, 5);
     EXPECT_EQ(taken, 5);
     // Stopped part way, the source still grabs afterwards.
     hooks.progress = nullptr;
     taken = 0;
-    EXPECT_EQ(GrabTargets(grabber, {50.0, 90.0}, {}, hooks), 2);
+    EXPECT_TRUE(GrabTargets(grabber, {50.0, 90.0}, {}, hooks, {}, &count));
+    EXPECT_EQ(count, 2);
     EXPECT_EQ(taken, 2);
+    // The key frames are still known after the decoders have worked.
+    EXPECT_EQ(grabber.SegmentStarts(positions, {}), starts);
+}
+
+// A key frame decoded alone is the picture an exact grab just after it gives.
+TEST(TargetGrabs, KeyFrameAloneIsTheExactPicture) {
+    for (const char* clip : {"h264_aac.mp4", "mpeg2.mpg", "long100.mp4"}) {
+        SCOPED_TRACE(clip);
+        const std::string movie = (TestDataDir() / clip).string();
+        const KeyFrameTimes keys = ReadKeyFrameTimes(movie);
+        ASSERT_GE(keys.times.size(), 2u);
+        SegmentGrabber grabber;
+        std::string message;
+        ASSERT_EQ(grabber.Open(movie, message), 0) << message;
+        std::vector<double> positions;
+        TargetGrabHooks hooks;
+        for (double key : keys.times) {
+            positions.push_back(key + grabber.Info().frameDuration / 4);
+            hooks.keyFrames.push_back(key);
+        }
+        std::vector<std::vector<uint8_t>> alone, decoded;
+        hooks.take = [&](size_t, GrabbedFrame frame) {
+            ASSERT_TRUE(frame.image);
+            Grabs grabs;
+            Keep(grabs, frame);
+            alone.push_back(grabs.pixels[0]);
+        };
+        ASSERT_TRUE(GrabTargets(grabber, positions, {}, hooks));
+        hooks.keyFrames.clear();
+        hooks.take = [&](size_t, GrabbedFrame frame) {
+            Grabs grabs;
+            Keep(grabs, frame);
+            decoded.push_back(grabs.pixels[0]);
+        };
+        ASSERT_TRUE(GrabTargets(grabber, positions, {}, hooks));
+        ASSERT_EQ(alone.size(), keys.times.size());
+        EXPECT_TRUE(alone == decoded);
+    }
+}
+
+// Another decoder that cannot open the movie (a share gone away part way) fails
+// the grab with a reason, instead of ending it short as if it were whole.
+TEST(TargetGrabs, ADecoderThatCannotOpenFailsTheGrab) {
+    if (CoreCount() < 2) GTEST_SKIP() << "one core: no second decoder is opened";
+    SegmentGrabber grabber;
+    std::string message;
+    ASSERT_EQ(grabber.Open((TestDataDir() / "long100.mp4").string(), message), 0) << message;
+    SetMovieReader({[](const std::string&, AVIOInterruptCB) -> AVIOContext* { return nullptr; },
+                    [](AVIOContext*) {}});
+    TargetGrabHooks hooks;
+    hooks.take = [](size_t, GrabbedFrame) {};
+    int taken = 0;
+    const OpResult grabbed = GrabTargets(grabber, EvenStepPositions(0.0, 100.0, 30), {}, hooks, {}, &taken);
+    SetMovieReader({});
+    EXPECT_FALSE(grabbed);
+    EXPECT_NE(grabbed.message.find("cannot open"), std::string::npos) << grabbed.message;
+    EXPECT_LT(taken, 30);
 }
 
 TEST(TargetGrabs, RefusesWhatHasNoPicture) {
