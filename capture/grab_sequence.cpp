@@ -132,6 +132,19 @@ std::vector<double> EvenStepPositions(double start, double duration, int n) {
     return targets;
 }
 
+std::vector<double> EvenStepLimits(double start, double duration, int n, double lookAhead) {
+    std::vector<double> limits;
+    const double step = duration / (double(n) + 1.0);
+    double previous = start;
+    // Each step asks for the settled position before it plus a step, clamped;
+    // the limit counts from that asked time, as SeekPlayerBy answers it.
+    for (double position : EvenStepPositions(start, duration, n)) {
+        limits.push_back(std::clamp(previous + step, 0.0, std::max(duration, 0.0)) + lookAhead * step);
+        previous = position;
+    }
+    return limits;
+}
+
 int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
     if (n < 1) return 0;
     const double step = player.GetDuration() / (double(n) + 1.0);

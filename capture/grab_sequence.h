@@ -56,6 +56,9 @@ int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
 
 // Where GrabEvenlySpaced's n steps of duration / (n + 1) from `start` settle.
 std::vector<double> EvenStepPositions(double start, double duration, int n);
+// How far GrabEvenlySpaced looks for a replacement of a blank picture at each
+// of those steps (`lookAhead` steps past the time it asked for).
+std::vector<double> EvenStepLimits(double start, double duration, int n, double lookAhead);
 
 // Grabs the exact frame at each of `positions` (ascending, absolute seconds),
 // with the player told of them all first so that its workers decode ahead,

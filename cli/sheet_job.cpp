@@ -123,9 +123,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
 
         // Grab All's own steps from the start, with its blank-picture rule.
         const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
-        std::vector<double> latest;
-        const double step = duration / (double(settings.frames) + 1.0);
-        for (double position : positions) latest.push_back(position + GrabAllHooks{}.lookAhead * step);
+        const std::vector<double> latest = EvenStepLimits(0.0, duration, settings.frames, GrabAllHooks{}.lookAhead);
         TargetGrabHooks hooks;
         std::vector<FrameSize> sizeOf(positions.size());
         if (!tiles.empty()) {

@@ -53,8 +53,7 @@ Grabs GrabOnly(const std::string& movie, int n, bool skipBlank) {
     EXPECT_TRUE(OpenGrabSource(grabber, movie, width, height));
     const double duration = grabber.Info().duration;
     const std::vector<double> positions = EvenStepPositions(0.0, duration, n);
-    std::vector<double> latest;
-    for (double p : positions) latest.push_back(p + 0.25 * duration / (n + 1));
+    const std::vector<double> latest = EvenStepLimits(0.0, duration, n, GrabAllHooks{}.lookAhead);
     TargetGrabHooks hooks;
     size_t expected = 0;
     hooks.take = [&](size_t index, GrabbedFrame frame) {
