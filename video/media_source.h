@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,13 @@ struct MediaInfo {
     // Seconds per frame when known, else 1/25.
     double frameDuration = 0.04;
 };
+
+// The coded size with the rotation applied (a quarter turn swaps the sides).
+inline void RotatedCodedSize(const MediaInfo& info, int32_t& width, int32_t& height) {
+    const bool turned = info.rotation == 90 || info.rotation == 270;
+    width = turned ? info.codedHeight : info.codedWidth;
+    height = turned ? info.codedWidth : info.codedHeight;
+}
 
 // Lets another thread break off a blocking open, read or seek of one demuxer
 // (a network share, a sleeping disk, a file being copied), and bounds how long

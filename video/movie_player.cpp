@@ -215,10 +215,7 @@ bool CMoviePlayer::GetNativeVideoSize(int32_t* width, int32_t* height) const {
     if (!width || !height) return false;
     *width = *height = 0;
     if (!m_engine || m_engine->Info().videoStream < 0) return false;
-    const MediaInfo& info = m_engine->Info();
-    const bool turned = info.rotation == 90 || info.rotation == 270;
-    *width = turned ? info.codedHeight : info.codedWidth;
-    *height = turned ? info.codedWidth : info.codedHeight;
+    RotatedCodedSize(m_engine->Info(), *width, *height);
     return true;
 }
 

@@ -52,11 +52,7 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
 
 const MediaInfo& SegmentGrabber::Info() const { return m_info; }
 
-void SegmentGrabber::PictureSize(int32_t& width, int32_t& height) const {
-    const bool turned = m_info.rotation == 90 || m_info.rotation == 270;
-    width = turned ? m_info.codedHeight : m_info.codedWidth;
-    height = turned ? m_info.codedWidth : m_info.codedHeight;
-}
+void SegmentGrabber::PictureSize(int32_t& width, int32_t& height) const { RotatedCodedSize(m_info, width, height); }
 
 bool SegmentGrabber::Source::PictureAt(double position, CDibImage& out, double& time) {
     return m_seeker.FrameInto(SettledMoviePosition(position, m_duration), out, time);
