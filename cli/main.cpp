@@ -124,6 +124,12 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A movie that --skip-existing does not skip has outputs that are missing,
+    // incomplete or older than the movie: they are made again in place, as -y
+    // would (the two flags exclude each other), or a resumed run could never
+    // bring them up to date.
+    if (settings.skipExisting) settings.overwrite = true;
+
     const MoviePlan plan = PlanMovies(settings);
     if (!plan.usage.empty()) {
         std::fputs(UsageText(plan.usage).c_str(), stderr);

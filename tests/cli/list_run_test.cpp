@@ -187,13 +187,23 @@ TEST(ListRun, SkipExistingNeverOpensAFinishedMovie) {
     EXPECT_EQ(status[b], "skipped");
     EXPECT_EQ(fs::last_write_time(sheetA), sheetTime);
 
-    // Newer than its sheet: made again, and here it fails as the spoilt file it is.
+    // Newer than its sheet: made again, and here it fails as the spoilt file it
+    // is, not because its old sheet is in the way; the old sheet stays.
     fs::last_write_time(a, sheetTime + std::chrono::seconds(5));
     run = Sheet({"-n", "2", "-O", dir / "out", "--skip-existing", "--report", "-", a, b});
     EXPECT_EQ(run.code, 1);
     status = StatusByInput(ReportLines(run.out));
     EXPECT_EQ(status[a], "failed");
     EXPECT_EQ(status[b], "skipped");
+    EXPECT_EQ(run.err.find("exists"), std::string::npos) << run.err;
+    EXPECT_EQ(fs::last_write_time(sheetA), sheetTime);
+    // A movie replaced by a newer one: its sheet is made again over the old one.
+    fs::copy_file(Clip("noaudio.mp4"), a, fs::copy_options::overwrite_existing);
+    fs::last_write_time(a, sheetTime + std::chrono::seconds(5));
+    run = Sheet({"-n", "2", "-O", dir / "out", "--skip-existing", "--report", "-", a, b});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(StatusByInput(ReportLines(run.out))[a], "ok");
+    EXPECT_GT(fs::last_write_time(sheetA), sheetTime);
 
     EXPECT_EQ(Sheet({"-y", "--skip-existing", b}).code, 2);
 }
@@ -214,11 +224,15 @@ TEST(ListRun, SkipExistingChecksEverySpriteOfAWebVttFile) {
     ASSERT_GE(outputs.size(), 3);  // the WebVTT file and at least two sprites
     run = Sheet(flags);
     EXPECT_EQ(StatusByInput(ReportLines(run.out))[movie], "skipped");
-    // One sprite gone: the movie is made again.
-    fs::remove(outputs[0].toString().toStdString() == dir / "out/m.mp4.vtt" ? outputs[1].toString().toStdString()
-                                                                            : outputs[0].toString().toStdString());
+    // One sprite gone: the movie is made again, over the WebVTT file and the
+    // sprites still there.
+    const std::string gone = outputs[0].toString().toStdString() == dir / "out/m.mp4.vtt"
+                                 ? outputs[1].toString().toStdString()
+                                 : outputs[0].toString().toStdString();
+    fs::remove(gone);
     run = Sheet(flags);
-    EXPECT_EQ(StatusByInput(ReportLines(run.out))[movie], "failed") << "the WebVTT file is in the way without -y";
+    EXPECT_EQ(StatusByInput(ReportLines(run.out))[movie], "ok") << run.err;
+    EXPECT_TRUE(fs::exists(gone));
 }
 
 // A stop in the middle of a list: exit 130, no partial sheet, and the report
