@@ -170,7 +170,9 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
 
     std::vector<double> keyTimes;
     if (settings.keyframes) {
-        KeyFrameTimes keys = ReadKeyFrameTimes(job.movie);
+        KeyFrameTimes keys =
+            ReadKeyFrameTimes(job.movie, nullptr, [&] { return !progress || progress(0, cueCount); });
+        if (keys.error == "interrupted") return OpResult::Failure("interrupted");
         // Without an index every cue takes its exact frame, which is still right.
         keyTimes = std::move(keys.times);
     }

@@ -5,7 +5,8 @@
 #include "video/ff_handles.h"
 #include "video/media_source.h"
 
-KeyFrameTimes ReadKeyFrameTimes(const std::string& path, const std::atomic<bool>* stop) {
+KeyFrameTimes ReadKeyFrameTimes(const std::string& path, const std::atomic<bool>* stop,
+                                const std::function<bool()>& keepGoing) {
     KeyFrameTimes result;
     // Declared before the demuxer: it must outlive it.
     ReadInterrupt interrupt;
@@ -32,7 +33,12 @@ KeyFrameTimes ReadKeyFrameTimes(const std::string& path, const std::atomic<bool>
         return result;
     }
     int retries = 0;
-    while (true) {
+    for (unsigned packets = 1;; ++packets) {
+        // A long movie takes a while to read through: a stop is not kept waiting.
+        if (keepGoing && packets % 256 == 0 && !keepGoing()) {
+            result.error = "interrupted";
+            break;
+        }
         const int rc = av_read_frame(fmt.get(), packet.get());
         if (rc == AVERROR_EOF) break;
         if (rc < 0) {

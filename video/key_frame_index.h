@@ -3,6 +3,7 @@
 // decoding a single picture: a file is read through once, which costs far less
 // than decoding it.
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,8 @@ struct KeyFrameTimes {
     std::string error;
 };
 
-// `stop` (may be null) breaks off the read; the answer then has an error.
-KeyFrameTimes ReadKeyFrameTimes(const std::string& path, const std::atomic<bool>* stop = nullptr);
+// `stop` (may be null) breaks off the read, also one that waits for the disk;
+// so does `keepGoing` answering false (asked every few hundred packets). The
+// answer then has the error "interrupted".
+KeyFrameTimes ReadKeyFrameTimes(const std::string& path, const std::atomic<bool>* stop = nullptr,
+                                const std::function<bool()>& keepGoing = {});

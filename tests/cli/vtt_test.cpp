@@ -187,6 +187,12 @@ TEST(VttTest, KeyframesPickTheFirstKeyFrameInsideEachCue) {
     for (double t : {0.0, 10.0, 20.0, 50.0, 90.0})  // a key frame every 250 frames at 25 fps
         EXPECT_TRUE(std::any_of(keys.times.begin(), keys.times.end(), [&](double k) { return std::fabs(k - t) < 1e-3; }))
             << t;
+    // A stop asked for while the 2,500 packets are read ends the reading early.
+    int asked = 0;
+    const KeyFrameTimes stopped = ReadKeyFrameTimes(Clip("long100.mp4"), nullptr, [&] { return ++asked < 2; });
+    EXPECT_EQ(stopped.error, "interrupted");
+    EXPECT_EQ(asked, 2);
+    EXPECT_LT(stopped.times.size(), keys.times.size());
 
     ScratchDir dir;
     const Outcome run = Sheet({"--vtt", "--keyframes", "--interval", "4", "--thumb-width", "64", "-q", "100", "-O",
