@@ -24,9 +24,32 @@ OpResult MoveInto(const std::string& staged, const std::string& target, bool rep
 }
 
 WrittenFiles::~WrittenFiles() {
-    if (m_keep) return;
+    if (m_keep) {
+        for (const Replaced& old : m_replaced) ::unlink(old.aside.c_str());
+        return;
+    }
     for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) ::unlink(it->c_str());
+    for (auto it = m_replaced.rbegin(); it != m_replaced.rend(); ++it) ::rename(it->aside.c_str(), it->target.c_str());
     if (!m_folder.empty()) ::rmdir(m_folder.c_str());  // only when empty
+}
+
+OpResult WrittenFiles::MoveIn(const std::string& staged, const std::string& target, bool replace) {
+    std::string aside;
+    if (replace && PathTaken(target)) {
+        aside = StagingNameFor(target, ".old");
+        // A second name for the old file survives the move below. Where none
+        // can be made (a folder in the way, a file system without links) the
+        // move goes on as before, without a way back.
+        if (::link(target.c_str(), aside.c_str()) != 0) aside.clear();
+    }
+    const OpResult moved = MoveInto(staged, target, replace);
+    if (!moved) {
+        if (!aside.empty()) ::unlink(aside.c_str());
+        return moved;
+    }
+    Moved(staged, target);
+    if (!aside.empty()) m_replaced.push_back({target, aside});
+    return moved;
 }
 
 void WrittenFiles::Moved(const std::string& staged, const std::string& target) {

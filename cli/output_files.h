@@ -16,7 +16,8 @@ std::string ExistsReason(const std::string& path);
 OpResult MoveInto(const std::string& staged, const std::string& target, bool replace);
 
 // Files written so far (staged or moved in); removed again, newest first, and
-// a folder made for them removed when empty, unless Keep() is called.
+// a folder made for them removed when empty, unless Keep() is called. Files
+// that MoveIn replaced are put back then: a failed movie leaves what was there.
 class WrittenFiles {
 public:
     WrittenFiles() = default;
@@ -27,12 +28,20 @@ public:
     void Add(const std::string& path) { m_files.push_back(path); }
     // A staged file now lives under `target`.
     void Moved(const std::string& staged, const std::string& target);
+    // MoveInto, then Moved; a file replaced at `target` is kept under a second
+    // name until Keep(), so that a failure can put it back.
+    OpResult MoveIn(const std::string& staged, const std::string& target, bool replace);
     void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
     void Keep() { m_keep = true; }
     const std::vector<std::string>& Files() const { return m_files; }
 
 private:
     std::vector<std::string> m_files;
+    struct Replaced {
+        std::string target;
+        std::string aside;  // the old file's second name
+    };
+    std::vector<Replaced> m_replaced;
     std::string m_folder;
     bool m_keep = false;
 };

@@ -225,10 +225,9 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     if (OpResult wrote = WriteText(vttStaged, VttText(cues, grid, vttName)); !wrote) return wrote;
     // The sprites first, the WebVTT file last.
     for (size_t s = 0; s < staged.size(); ++s) {
-        if (OpResult moved = MoveInto(staged[s], spriteTargets[s], settings.overwrite); !moved) return moved;
-        files.Moved(staged[s], spriteTargets[s]);
+        if (OpResult moved = files.MoveIn(staged[s], spriteTargets[s], settings.overwrite); !moved) return moved;
     }
-    if (OpResult moved = MoveInto(vttStaged, job.sheet, settings.overwrite); !moved) return moved;
+    if (OpResult moved = files.MoveIn(vttStaged, job.sheet, settings.overwrite); !moved) return moved;
     files.Keep();
     facts->written = spriteTargets;
     facts->written.push_back(job.sheet);

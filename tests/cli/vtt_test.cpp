@@ -278,13 +278,21 @@ TEST(VttTest, AFailedMovieLeavesNothingBehind) {
     EXPECT_EQ(Names(dir.path() / "out"), std::set<std::string>{"long100.mp4-2.jpg"});
 
     // The WebVTT file goes in last; when it cannot, the sprites moved in
-    // before it are taken back out.
+    // before it are taken back out, and the old sprite -y replaced is back.
     fs::create_directory(dir.path() / "out" / "long100.mp4.vtt");
     run = Sheet({"--vtt", "-y", "--interval", "1", "--grid", "5x5", "-O", dir / "out", Clip("long100.mp4")});
     EXPECT_EQ(run.code, 1);
-    // (-y had replaced the old second sprite; it is gone with the failure.)
-    EXPECT_EQ(Names(dir.path() / "out"), std::set<std::string>{"long100.mp4.vtt"});
+    EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"long100.mp4-2.jpg", "long100.mp4.vtt"}));
+    EXPECT_EQ(FileBytes(dir / "out/long100.mp4-2.jpg"), "mine");
     EXPECT_TRUE(fs::is_directory(dir.path() / "out" / "long100.mp4.vtt"));
+
+    // A finished run keeps no second names of what it replaced.
+    fs::remove(dir.path() / "out" / "long100.mp4.vtt");
+    run = Sheet({"--vtt", "-y", "--interval", "1", "--grid", "5x5", "-O", dir / "out", Clip("long100.mp4")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(FileBytes(dir / "out/long100.mp4-2.jpg"), "mine");
+    for (const auto& entry : fs::directory_iterator(dir.path() / "out"))
+        EXPECT_EQ(entry.path().filename().string().find(".old"), std::string::npos) << entry.path();
 }
 
 // Bad values are refused with exit status 2 before any movie is read.
