@@ -2,8 +2,12 @@
 // lays them out: cgroup v2 and v1, in and out of a cgroup namespace.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "image/cgroup_memory.h"
 #include "support/test_paths.h"
@@ -29,65 +33,61 @@ constexpr const char* kV1Mounts =
 
 }  // namespace
 
-TEST(CgroupMemory, V2LimitUsageAndReclaimableCache) {
-    ScratchDir root;
-    Put(root, "/proc/self/cgroup", "0::/system.slice/job.scope\n");
-    Put(root, "/proc/self/mountinfo", kV2Mounts);
-    Put(root, "/sys/fs/cgroup/system.slice/job.scope/memory.max", "3221225472\n");
-    Put(root, "/sys/fs/cgroup/system.slice/job.scope/memory.current", "1073741824\n");
-    Put(root, "/sys/fs/cgroup/system.slice/job.scope/memory.stat", "anon 900\nfile 500\ninactive_file 1024\n");
-    const CgroupMemory memory = ReadCgroupMemory(root.path().string());
-    EXPECT_EQ(memory.limit, 3221225472u);
-    EXPECT_EQ(memory.usage, 1073741824u - 1024u);
-    EXPECT_EQ(CgroupAvailable(memory), 3221225472u - memory.usage);
-}
+// What a fake root holds and what is read from it; kAny leaves a value unchecked.
+constexpr uint64_t kAny = UINT64_MAX - 1;
+struct CgroupCase {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> files;
+    uint64_t limit, usage, available;
+};
 
-// A limit set on a parent slice binds its children; "max" on the group
-// itself does not lift it.
-TEST(CgroupMemory, V2SmallestLimitOnTheWayUp) {
-    ScratchDir root;
-    Put(root, "/proc/self/cgroup", "0::/kubepods/pod1/ctr\n");
-    Put(root, "/proc/self/mountinfo", kV2Mounts);
-    Put(root, "/sys/fs/cgroup/memory.max", "max\n");  // the root has none
-    Put(root, "/sys/fs/cgroup/kubepods/memory.max", "max\n");
-    Put(root, "/sys/fs/cgroup/kubepods/pod1/memory.max", "2000000\n");
-    Put(root, "/sys/fs/cgroup/kubepods/pod1/ctr/memory.max", "max\n");
-    Put(root, "/sys/fs/cgroup/kubepods/pod1/ctr/memory.current", "2500000\n");
-    const CgroupMemory memory = ReadCgroupMemory(root.path().string());
-    EXPECT_EQ(memory.limit, 2000000u);
-    EXPECT_EQ(CgroupAvailable(memory), 0u) << "over the limit is nothing left, not a wrapped number";
-}
-
-// Inside a container with its own cgroup namespace, /proc/self/cgroup says
-// "/" and the mount shows only the container's group.
-TEST(CgroupMemory, V2InsideANamespace) {
-    ScratchDir root;
-    Put(root, "/proc/self/cgroup", "0::/\n");
-    Put(root, "/proc/self/mountinfo",
-        "500 400 0:26 / /sys/fs/cgroup ro,nosuid - cgroup2 cgroup rw,nsdelegate\n");
-    Put(root, "/sys/fs/cgroup/memory.max", "536870912\n");
-    Put(root, "/sys/fs/cgroup/memory.current", "100\n");
-    EXPECT_EQ(ReadCgroupMemory(root.path().string()).limit, 536870912u);
-}
-
-TEST(CgroupMemory, V1MemoryControllerAmongOthers) {
-    ScratchDir root;
-    Put(root, "/proc/self/cgroup",
-        "5:cpu,cpuacct:/docker/abc\n4:memory:/docker/abc\n1:name=systemd:/docker/abc\n0::/\n");
-    Put(root, "/proc/self/mountinfo", kV1Mounts);
-    Put(root, "/sys/fs/cgroup/memory/docker/abc/memory.limit_in_bytes", "1073741824\n");
-    Put(root, "/sys/fs/cgroup/memory/docker/abc/memory.usage_in_bytes", "600000000\n");
-    Put(root, "/sys/fs/cgroup/memory/docker/abc/memory.stat", "cache 10\ntotal_inactive_file 100000000\n");
-    // The v1 "no limit" (a huge number) on the root is not the smallest.
-    Put(root, "/sys/fs/cgroup/memory/memory.limit_in_bytes", "9223372036854771712\n");
-    const CgroupMemory memory = ReadCgroupMemory(root.path().string());
-    EXPECT_EQ(memory.limit, 1073741824u);
-    EXPECT_EQ(memory.usage, 500000000u);
-}
-
-// No cgroup files: no limit, never a made-up one.
-TEST(CgroupMemory, NothingToReadIsNoLimit) {
-    ScratchDir empty;
-    EXPECT_EQ(ReadCgroupMemory(empty.path().string()).limit, 0u);
-    EXPECT_EQ(CgroupAvailable(ReadCgroupMemory(empty.path().string())), UINT64_MAX);
+TEST(CgroupMemory, LimitsAndUsageAsTheKernelLaysThemOut) {
+    const std::vector<CgroupCase> cases = {
+        {"v2: limit, usage less the cache that can be reclaimed",
+         {{"/proc/self/cgroup", "0::/system.slice/job.scope\n"},
+          {"/proc/self/mountinfo", kV2Mounts},
+          {"/sys/fs/cgroup/system.slice/job.scope/memory.max", "3221225472\n"},
+          {"/sys/fs/cgroup/system.slice/job.scope/memory.current", "1073741824\n"},
+          {"/sys/fs/cgroup/system.slice/job.scope/memory.stat", "anon 900\nfile 500\ninactive_file 1024\n"}},
+         3221225472u, 1073741824u - 1024u, 3221225472u - (1073741824u - 1024u)},
+        // A limit on a parent slice binds its children; "max" on the group
+        // itself does not lift it, and over the limit is nothing left, not a
+        // wrapped number.
+        {"v2: the smallest limit on the way up",
+         {{"/proc/self/cgroup", "0::/kubepods/pod1/ctr\n"},
+          {"/proc/self/mountinfo", kV2Mounts},
+          {"/sys/fs/cgroup/memory.max", "max\n"},
+          {"/sys/fs/cgroup/kubepods/memory.max", "max\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/memory.max", "2000000\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/ctr/memory.max", "max\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/ctr/memory.current", "2500000\n"}},
+         2000000u, kAny, 0u},
+        // With its own cgroup namespace a container sees "/" and only its group.
+        {"v2: inside a namespace",
+         {{"/proc/self/cgroup", "0::/\n"},
+          {"/proc/self/mountinfo", "500 400 0:26 / /sys/fs/cgroup ro,nosuid - cgroup2 cgroup rw,nsdelegate\n"},
+          {"/sys/fs/cgroup/memory.max", "536870912\n"},
+          {"/sys/fs/cgroup/memory.current", "100\n"}},
+         536870912u, kAny, kAny},
+        // The v1 "no limit" (a huge number) on the root is not the smallest.
+        {"v1: the memory controller among others",
+         {{"/proc/self/cgroup", "5:cpu,cpuacct:/docker/abc\n4:memory:/docker/abc\n1:name=systemd:/docker/abc\n0::/\n"},
+          {"/proc/self/mountinfo", kV1Mounts},
+          {"/sys/fs/cgroup/memory/docker/abc/memory.limit_in_bytes", "1073741824\n"},
+          {"/sys/fs/cgroup/memory/docker/abc/memory.usage_in_bytes", "600000000\n"},
+          {"/sys/fs/cgroup/memory/docker/abc/memory.stat", "cache 10\ntotal_inactive_file 100000000\n"},
+          {"/sys/fs/cgroup/memory/memory.limit_in_bytes", "9223372036854771712\n"}},
+         1073741824u, 500000000u, kAny},
+        // No cgroup files: no limit, never a made-up one.
+        {"nothing to read", {}, 0u, kAny, UINT64_MAX},
+    };
+    for (const CgroupCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir root;
+        for (const auto& [path, text] : c.files) Put(root, path, text);
+        const CgroupMemory memory = ReadCgroupMemory(root.path().string());
+        EXPECT_EQ(memory.limit, c.limit);
+        if (c.usage != kAny) EXPECT_EQ(memory.usage, c.usage);
+        if (c.available != kAny) EXPECT_EQ(CgroupAvailable(memory), c.available);
+    }
 }
