@@ -2,7 +2,9 @@
 
 #include <chrono>
 
+#include "capture/target_grabs.h"
 #include "cli/skip_existing.h"
+#include "video/segment_grabber.h"
 
 std::string FailureLine(const std::string& movie, const std::string& why) { return movie + ": " + why; }
 
@@ -24,4 +26,11 @@ MovieReport RunMovieTask(const MovieTask& task, bool skipExisting) {
     }
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return report;
+}
+
+OpResult OpenJobMovie(SegmentGrabber& grabber, const std::string& movie, MovieFacts& facts, int32_t& width,
+                      int32_t& height) {
+    const OpResult opened = OpenGrabSource(grabber, movie, width, height);
+    if (opened) facts.duration = grabber.Info().duration;
+    return opened;
 }

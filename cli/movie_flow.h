@@ -3,6 +3,7 @@
 // sprites and their index): skipped when its outputs are up to date, else
 // made and timed, ending in one report entry. The job says which files it
 // will have written, so --skip-existing and --report treat every job alike.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "image/op_result.h"
 
 // What a job tells about the movie it made (also when it failed part way).
+class SegmentGrabber;
+
 struct MovieFacts {
     std::vector<std::string> written;  // files written and kept
     double duration = -1.0;            // seconds of movie; below 0 when not known
@@ -24,6 +27,11 @@ struct MovieTask {
     std::vector<std::string> outputs;
     std::function<OpResult(MovieFacts&)> make;
 };
+
+// Opens a job's movie for grabbing only (OpenGrabSource) and notes its
+// duration in `facts`, also for a job that fails later.
+OpResult OpenJobMovie(SegmentGrabber& grabber, const std::string& movie, MovieFacts& facts, int32_t& width,
+                      int32_t& height);
 
 // The report of one movie. A failure's error is the line told on stderr:
 // "MOVIE: reason".

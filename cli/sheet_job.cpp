@@ -100,9 +100,8 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         SegmentGrabber grabber;
         int32_t width = 0;
         int32_t height = 0;
-        if (OpResult opened = OpenGrabSource(grabber, job.movie, width, height); !opened) return opened;
-        const double duration = grabber.Info().duration;
-        facts->duration = duration;
+        if (OpResult opened = OpenJobMovie(grabber, job.movie, *facts, width, height); !opened) return opened;
+        const double duration = facts->duration;
         // Without frame files, each frame is kept at the size of its tile on
         // the sheet, scaled as the composer would scale it: the sheet comes out
         // the same and full-size pictures never pile up.

@@ -143,9 +143,8 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     SegmentGrabber grabber;
     int32_t width = 0;
     int32_t height = 0;
-    if (OpResult opened = OpenGrabSource(grabber, job.movie, width, height); !opened) return opened;
-    const double duration = grabber.Info().duration;
-    facts->duration = duration;
+    if (OpResult opened = OpenJobMovie(grabber, job.movie, *facts, width, height); !opened) return opened;
+    const double duration = facts->duration;
     if (!std::isfinite(duration) || duration <= 0.0 || duration > 1e9)
         return OpResult::Failure("the movie's duration is unknown, so its thumbnails cannot be placed in time");
 
