@@ -33,15 +33,25 @@ WrittenFiles::~WrittenFiles() {
     if (!m_folder.empty()) ::rmdir(m_folder.c_str());  // only when empty
 }
 
+std::string WrittenFiles::SecondName(const std::string& target) {
+    if (!PathTaken(target)) return {};
+    std::string aside = StagingNameFor(target, ".old");
+    // A second name for the old file survives a rename over it. Where none can
+    // be made (a folder in the way, a file system without links) the write goes
+    // on as before, without a way back.
+    if (::link(target.c_str(), aside.c_str()) != 0) aside.clear();
+    return aside;
+}
+
+void WrittenFiles::KeepOldOf(const std::string& target) {
+    const bool known = std::any_of(m_replaced.begin(), m_replaced.end(),
+                                   [&](const Replaced& old) { return old.target == target; });
+    if (known) return;  // the first old file is the one to put back
+    if (std::string aside = SecondName(target); !aside.empty()) m_replaced.push_back({target, std::move(aside)});
+}
+
 OpResult WrittenFiles::MoveIn(const std::string& staged, const std::string& target, bool replace) {
-    std::string aside;
-    if (replace && PathTaken(target)) {
-        aside = StagingNameFor(target, ".old");
-        // A second name for the old file survives the move below. Where none
-        // can be made (a folder in the way, a file system without links) the
-        // move goes on as before, without a way back.
-        if (::link(target.c_str(), aside.c_str()) != 0) aside.clear();
-    }
+    const std::string aside = replace ? SecondName(target) : std::string();
     const OpResult moved = MoveInto(staged, target, replace);
     if (!moved) {
         if (!aside.empty()) ::unlink(aside.c_str());

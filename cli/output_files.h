@@ -31,6 +31,9 @@ public:
     // MoveInto, then Moved; a file replaced at `target` is kept under a second
     // name until Keep(), so that a failure can put it back.
     OpResult MoveIn(const std::string& staged, const std::string& target, bool replace);
+    // The file at `target`, about to be replaced by a write of its own, is kept
+    // under a second name until Keep(), as MoveIn keeps it. Nothing there: nothing kept.
+    void KeepOldOf(const std::string& target);
     void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
     void Keep() { m_keep = true; }
     const std::vector<std::string>& Files() const { return m_files; }
@@ -42,6 +45,8 @@ private:
         std::string aside;  // the old file's second name
     };
     std::vector<Replaced> m_replaced;
+    // The second name made for the file at `target`; empty when none could be made.
+    static std::string SecondName(const std::string& target);
     std::string m_folder;
     bool m_keep = false;
 };

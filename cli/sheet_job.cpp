@@ -45,12 +45,12 @@ OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std
         images.push_back(frame.image.get());
         labels.push_back(frame.label.c_str());
     }
-    // Checked before anything is written, so a refusal writes nothing.
-    if (!settings.overwrite) {
-        for (const char* label : labels) {
-            const std::string path = FrameFilePath(job.framesFolder, label);
-            if (PathTaken(path)) return OpResult::Failure(ExistsReason(path));
-        }
+    // Checked before anything is written, so a refusal writes nothing; files
+    // that -y replaces come back if the movie fails after all.
+    for (const char* label : labels) {
+        const std::string path = FrameFilePath(job.framesFolder, label);
+        if (!settings.overwrite && PathTaken(path)) return OpResult::Failure(ExistsReason(path));
+        if (settings.overwrite) written.KeepOldOf(path);
     }
     std::error_code error;
     const bool hadFolder = fs::is_directory(job.framesFolder, error);

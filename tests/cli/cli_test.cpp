@@ -210,6 +210,17 @@ TEST(CliTest, ExistingOutputNeedsOverwriteAndFrameFilesAreNamedByLabel) {
     run = Sheet({"-y", "-n", "2", "--no-labels", "-O", dir / "out", movie});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_LT(SizeOf(sheet).width, 400);  // two tiles now
+
+    // -y replaces frame files only when the movie succeeds: a sheet that cannot
+    // be moved in (a folder in its place) puts the old frames back.
+    const std::string frame = (dir.path() / "f" / "long.mp4" / "00-00-40.jpg").string();
+    const std::string oldFrame = FileBytes(frame);
+    fs::create_directories(dir.path() / "taken.jpg" / "inside");
+    run = Sheet({"-y", "-q", "20", "-n", "4", "-o", dir / "taken.jpg", "--frames-dir", dir / "f", movie});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(FileBytes(frame), oldFrame);
+    EXPECT_EQ(Names(dir.path() / "f" / "long.mp4"),
+              (std::set<std::string>{"00-00-20.jpg", "00-00-40.jpg", "00-01-00.jpg", "00-01-20.jpg"}));
 }
 
 // Without frame files the frames are kept at their tiles' size from the moment
