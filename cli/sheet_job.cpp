@@ -37,14 +37,8 @@ uint64_t TileMemoryNeed(const FrameSize& grabbed, const std::vector<FrameSize>& 
     return need + GrabMemoryNeed(grabbed.width, grabbed.height, kPicturesPerWorker * int(CoreCount()));
 }
 
-OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<GrabbedFrame>& frames,
-                     WrittenFiles& written) {
-    std::vector<const CDibImage*> images;
-    std::vector<const char*> labels;
-    for (const GrabbedFrame& frame : frames) {
-        images.push_back(frame.image.get());
-        labels.push_back(frame.label.c_str());
-    }
+OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<const CDibImage*>& images,
+                     const std::vector<const char*>& labels, WrittenFiles& written) {
     // Checked before anything is written, so a refusal writes nothing; files
     // that -y replaces come back if the movie fails after all.
     for (const char* label : labels) {
@@ -71,6 +65,81 @@ OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std
     return OpResult::Success();
 }
 
+// A movie's frames for its sheet, grabbed by Grab All's steps from the start
+// with its blank-picture rule, and what the sheet tells of the movie.
+struct SheetFrames {
+    std::vector<GrabbedFrame> frames;
+    std::vector<FrameSize> grabbedSizes;  // when the frames were scaled to their tiles
+    MovieDetails details;
+    // The memory held for the frames, until they are written and freed.
+    MemoryGate::Hold hold;
+};
+
+OpResult GrabSheetFrames(const MovieJob& job, const CliSettings& settings,
+                         const std::function<bool(int done, int total)>& progress, MovieFacts& facts,
+                         MemoryGate* gate, SheetFrames& out) {
+    bool interrupted = false;
+    SegmentGrabber grabber;
+    int32_t width = 0;
+    int32_t height = 0;
+    if (OpResult opened = OpenJobMovie(grabber, job.movie, facts, width, height); !opened) return opened;
+    const double duration = facts.duration;
+    // Without frame files, each frame is kept at the size of its tile on
+    // the sheet, scaled as the composer would scale it: the sheet comes out
+    // the same and full-size pictures never pile up.
+    const FrameSize grabSize{grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
+    std::vector<FrameSize> tiles;
+    if (job.framesFolder.empty()) tiles = UniformTileSizes(grabSize, settings.frames, settings.options);
+    const uint64_t needed = tiles.empty() ? GrabMemoryNeed(grabSize.width, grabSize.height, settings.frames)
+                                          : TileMemoryNeed(grabSize, tiles);
+    uint64_t available = 0;  // read by the check itself
+    if (gate) {
+        out.hold = gate->Enter(needed, [&] { return progress && !progress(0, settings.frames); });
+        if (!out.hold.Entered()) return OpResult::Failure("interrupted");
+        available = out.hold.Available();
+    }
+    if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available, needed); !memory) return memory;
+    out.details = DetailsOfMovieFile(job.movie, width, height, duration);
+
+    const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
+    const std::vector<double> latest = EvenStepLimits(0.0, duration, settings.frames, GrabAllHooks{}.lookAhead);
+    TargetGrabHooks hooks;
+    std::vector<FrameSize> sizeOf(positions.size());
+    if (!tiles.empty()) {
+        hooks.shrink = [&](size_t index, GrabbedFrame& frame) {
+            const FrameSize size{frame.image->Width(), frame.image->Height()};
+            sizeOf[index] = size;
+            // A picture of another size (a damaged stretch) or one already
+            // of its tile's size goes to the composer as it is.
+            const FrameSize tile = tiles[index];
+            if (size.width != grabSize.width || size.height != grabSize.height ||
+                (tile.width == size.width && tile.height == size.height))
+                return;
+            if (std::unique_ptr<CDibImage> scaled = ScaleToTile(*frame.image, tile)) frame.image = std::move(scaled);
+        };
+    }
+    // Room for every frame up front: the two lists never fall out of step.
+    out.frames.reserve(positions.size());
+    out.grabbedSizes.reserve(positions.size());
+    hooks.take = [&](size_t index, GrabbedFrame frame) {
+        if (!frame.image) return;
+        out.frames.push_back(std::move(frame));
+        if (hooks.shrink) out.grabbedSizes.push_back(sizeOf[index]);
+    };
+    hooks.progress = [&](int done, int total) {
+        interrupted = progress && !progress(done, total);
+        return !interrupted;
+    };
+    if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
+    const OpResult grabbed = GrabTargets(grabber, positions, latest, hooks);
+    if (interrupted) return OpResult::Failure("interrupted");
+    // A sheet missing the frames after a failure would pass for a whole one.
+    if (!grabbed) return grabbed;
+    if (out.frames.empty()) return OpResult::Failure("no frame could be grabbed");
+    facts.frames = int(out.frames.size());
+    return OpResult::Success();
+}
+
 }  // namespace
 
 OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
@@ -87,81 +156,12 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         if (!folder.empty() && !fs::is_directory(folder, error))
             return OpResult::Failure("cannot write \"" + job.sheet + "\": no such folder");
     }
-
-    std::vector<GrabbedFrame> frames;
-    std::vector<FrameSize> grabbedSizes;  // when the frames were scaled to their tiles
-    MovieDetails details;
-    bool interrupted = false;
-    // The memory held for the frames, until they are written and freed, when
-    // this function returns.
-    MemoryGate::Hold hold;
-    OpResult grabbed = OpResult::Success();
-    {
-        SegmentGrabber grabber;
-        int32_t width = 0;
-        int32_t height = 0;
-        if (OpResult opened = OpenJobMovie(grabber, job.movie, *facts, width, height); !opened) return opened;
-        const double duration = facts->duration;
-        // Without frame files, each frame is kept at the size of its tile on
-        // the sheet, scaled as the composer would scale it: the sheet comes out
-        // the same and full-size pictures never pile up.
-        const FrameSize grabSize{grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
-        std::vector<FrameSize> tiles;
-        if (job.framesFolder.empty()) tiles = UniformTileSizes(grabSize, settings.frames, settings.options);
-        const uint64_t needed = tiles.empty() ? GrabMemoryNeed(grabSize.width, grabSize.height, settings.frames)
-                                              : TileMemoryNeed(grabSize, tiles);
-        uint64_t available = 0;  // read by the check itself
-        if (gate) {
-            hold = gate->Enter(needed, [&] { return progress && !progress(0, settings.frames); });
-            if (!hold.Entered()) return OpResult::Failure("interrupted");
-            available = hold.Available();
-        }
-        if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available, needed); !memory)
-            return memory;
-        details = DetailsOfMovieFile(job.movie, width, height, duration);
-
-        // Grab All's own steps from the start, with its blank-picture rule.
-        const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
-        const std::vector<double> latest = EvenStepLimits(0.0, duration, settings.frames, GrabAllHooks{}.lookAhead);
-        TargetGrabHooks hooks;
-        std::vector<FrameSize> sizeOf(positions.size());
-        if (!tiles.empty()) {
-            hooks.shrink = [&](size_t index, GrabbedFrame& frame) {
-                const FrameSize size{frame.image->Width(), frame.image->Height()};
-                sizeOf[index] = size;
-                // A picture of another size (a damaged stretch) or one already
-                // of its tile's size goes to the composer as it is.
-                const FrameSize tile = tiles[index];
-                if (size.width != grabSize.width || size.height != grabSize.height ||
-                    (tile.width == size.width && tile.height == size.height))
-                    return;
-                if (std::unique_ptr<CDibImage> scaled = ScaleToTile(*frame.image, tile)) frame.image = std::move(scaled);
-            };
-        }
-        // Room for every frame up front: the two lists never fall out of step.
-        frames.reserve(positions.size());
-        grabbedSizes.reserve(positions.size());
-        hooks.take = [&](size_t index, GrabbedFrame frame) {
-            if (!frame.image) return;
-            frames.push_back(std::move(frame));
-            if (hooks.shrink) grabbedSizes.push_back(sizeOf[index]);
-        };
-        hooks.progress = [&](int done, int total) {
-            interrupted = progress && !progress(done, total);
-            return !interrupted;
-        };
-        if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
-        grabbed = GrabTargets(grabber, positions, latest, hooks);
-    }  // the decoders go before the sheet is drawn
-    if (interrupted) return OpResult::Failure("interrupted");
-    // A sheet missing the frames after a failure would pass for a whole one.
-    if (!grabbed) return grabbed;
-    if (frames.empty()) return OpResult::Failure("no frame could be grabbed");
-    facts->frames = int(frames.size());
-
+    SheetFrames grabbed;
+    // The decoders are gone when this returns, before the sheet is drawn.
+    if (OpResult ok = GrabSheetFrames(job, settings, progress, *facts, gate, grabbed); !ok) return ok;
     std::vector<const CDibImage*> images;
     std::vector<const char*> labels;
-    for (const GrabbedFrame& frame : frames) {
+    for (const GrabbedFrame& frame : grabbed.frames) {
         images.push_back(frame.image.get());
         labels.push_back(frame.label.c_str());
     }
@@ -174,10 +174,11 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
     WrittenFiles written;
     const std::string staged = StagingNameFor(target, ".part");
     written.Add(staged);
-    if (OpResult saved = ComposeSheet(images, labels, settings.options, details, staged,
-                                        grabbedSizes.empty() ? nullptr : &grabbedSizes); !saved) return saved;
+    const std::vector<FrameSize>* grabbedSizes = grabbed.grabbedSizes.empty() ? nullptr : &grabbed.grabbedSizes;
+    if (OpResult saved = ComposeSheet(images, labels, settings.options, grabbed.details, staged, grabbedSizes); !saved)
+        return saved;
     if (!job.framesFolder.empty()) {
-        if (OpResult wrote = WriteFrames(job, settings, frames, written); !wrote) return wrote;
+        if (OpResult wrote = WriteFrames(job, settings, images, labels, written); !wrote) return wrote;
     }
     if (OpResult moved = MoveInto(staged, target, settings.overwrite); !moved) return moved;
     written.Keep();
