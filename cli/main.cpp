@@ -185,7 +185,9 @@ int main(int argc, char** argv) {
         const int number = int(index) + 1;
         MovieTask task;
         task.movie = job.movie;
-        task.outputs = settings.vtt ? VttOutputs(job.sheet) : ExpectedOutputs(job);
+        // A job refused by the plan (its output is another movie's) is never
+        // skipped for that other movie's files.
+        if (job.failure.empty()) task.outputs = settings.vtt ? VttOutputs(job.sheet) : ExpectedOutputs(job);
         task.make = [&](MovieFacts& facts) {
             reporter.Progress(number, total, job.movie, 0, settings.frames);
             auto onProgress = [&](int done, int frames) {

@@ -68,11 +68,12 @@ OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std
 // A movie's frames for its sheet, grabbed by Grab All's steps from the start
 // with its blank-picture rule, and what the sheet tells of the movie.
 struct SheetFrames {
+    // The memory held for the frames; first, so that it is given back only
+    // once they are freed and a movie waiting for it finds it.
+    MemoryGate::Hold hold;
     std::vector<GrabbedFrame> frames;
     std::vector<FrameSize> grabbedSizes;  // when the frames were scaled to their tiles
     MovieDetails details;
-    // The memory held for the frames, until they are written and freed.
-    MemoryGate::Hold hold;
 };
 
 OpResult GrabSheetFrames(const MovieJob& job, const CliSettings& settings,

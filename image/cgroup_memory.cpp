@@ -97,30 +97,38 @@ std::string GroupFolder(const std::string& root, const Mount& mount, std::string
     return folder;
 }
 
-// Smallest limit from `folder` up to `top`, the mount point.
-uint64_t SmallestLimit(std::string folder, const std::string& top, const char* limitFile) {
-    uint64_t smallest = 0;
+// What one level of the hierarchy holds: its limit (0 for none) and its
+// usage less the file cache the kernel drops before it kills anything. Both
+// file lists count: clean pages of either are given back under pressure, and
+// a group that has read a few large movies holds mostly cache.
+CgroupMemory ReadLevel(const std::string& folder, bool v2) {
+    CgroupMemory level;
+    if (!ReadBytes(folder + (v2 ? "/memory.max" : "/memory.limit_in_bytes"), level.limit)) level.limit = 0;
+    if (level.limit == 0) return level;
+    uint64_t usage = 0;
+    ReadBytes(folder + (v2 ? "/memory.current" : "/memory.usage_in_bytes"), usage);
+    const std::string stat = folder + "/memory.stat";
+    const uint64_t cache = v2 ? StatValue(stat, "inactive_file") + StatValue(stat, "active_file")
+                              : StatValue(stat, "total_inactive_file") + StatValue(stat, "total_active_file");
+    level.usage = usage > cache ? usage - cache : 0;
+    return level;
+}
+
+// The level from `folder` up to `top`, the mount point, with the least room
+// left: a limit on a parent binds its children, and what the children beside
+// this one hold (a pod's other containers) counts against it.
+CgroupMemory ReadGroup(std::string folder, const std::string& top, bool v2) {
+    CgroupMemory tightest;
     for (;;) {
-        uint64_t limit = 0;
-        if (ReadBytes(folder + "/" + limitFile, limit) && limit > 0 && (smallest == 0 || limit < smallest))
-            smallest = limit;
+        const CgroupMemory level = ReadLevel(folder, v2);
+        if (level.limit > 0 && (tightest.limit == 0 || CgroupAvailable(level) < CgroupAvailable(tightest)))
+            tightest = level;
         if (folder.size() <= top.size()) break;
         const size_t slash = folder.find_last_of('/');
         if (slash == std::string::npos || slash < top.size()) break;
         folder.resize(slash);
     }
-    return smallest;
-}
-
-CgroupMemory ReadGroup(const std::string& folder, const std::string& top, bool v2) {
-    CgroupMemory memory;
-    memory.limit = SmallestLimit(folder, top, v2 ? "memory.max" : "memory.limit_in_bytes");
-    if (memory.limit == 0) return memory;
-    uint64_t usage = 0;
-    ReadBytes(folder + (v2 ? "/memory.current" : "/memory.usage_in_bytes"), usage);
-    const uint64_t cache = StatValue(folder + "/memory.stat", v2 ? "inactive_file" : "total_inactive_file");
-    memory.usage = usage > cache ? usage - cache : 0;
-    return memory;
+    return tightest;
 }
 
 }  // namespace

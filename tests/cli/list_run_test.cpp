@@ -205,6 +205,16 @@ TEST(ListRun, SkipExistingNeverOpensAFinishedMovie) {
     EXPECT_EQ(StatusByInput(ReportLines(run.out))[a], "ok");
     EXPECT_GT(fs::last_write_time(sheetA), sheetTime);
 
+    // A movie of the same name from another folder writes to a's sheet: it
+    // fails as taken, also when that sheet is up to date for a.
+    fs::create_directories(dir / "other");
+    const std::string twin = dir / "other/a.mp4";
+    fs::copy_file(Clip("noaudio.mp4"), twin);
+    fs::last_write_time(twin, sheetTime - std::chrono::seconds(5));
+    run = Sheet({"-n", "2", "-O", dir / "out", "--skip-existing", "--report", "-", a, twin});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(StatusByInput(ReportLines(run.out))[twin], "failed");
+
     EXPECT_EQ(Sheet({"-y", "--skip-existing", b}).code, 2);
 }
 

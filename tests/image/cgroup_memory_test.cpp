@@ -48,8 +48,8 @@ TEST(CgroupMemory, LimitsAndUsageAsTheKernelLaysThemOut) {
           {"/proc/self/mountinfo", kV2Mounts},
           {"/sys/fs/cgroup/system.slice/job.scope/memory.max", "3221225472\n"},
           {"/sys/fs/cgroup/system.slice/job.scope/memory.current", "1073741824\n"},
-          {"/sys/fs/cgroup/system.slice/job.scope/memory.stat", "anon 900\nfile 500\ninactive_file 1024\n"}},
-         3221225472u, 1073741824u - 1024u, 3221225472u - (1073741824u - 1024u)},
+          {"/sys/fs/cgroup/system.slice/job.scope/memory.stat", "anon 900\nfile 500\ninactive_file 1024\nactive_file 2048\n"}},
+         3221225472u, 1073741824u - 3072u, 3221225472u - (1073741824u - 3072u)},
         // A limit on a parent slice binds its children; "max" on the group
         // itself does not lift it, and over the limit is nothing left, not a
         // wrapped number.
@@ -59,9 +59,20 @@ TEST(CgroupMemory, LimitsAndUsageAsTheKernelLaysThemOut) {
           {"/sys/fs/cgroup/memory.max", "max\n"},
           {"/sys/fs/cgroup/kubepods/memory.max", "max\n"},
           {"/sys/fs/cgroup/kubepods/pod1/memory.max", "2000000\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/memory.current", "2500000\n"},
           {"/sys/fs/cgroup/kubepods/pod1/ctr/memory.max", "max\n"},
           {"/sys/fs/cgroup/kubepods/pod1/ctr/memory.current", "2500000\n"}},
          2000000u, kAny, 0u},
+        // The pod's limit is shared with a container beside this one: what
+        // that one holds leaves less room than this group's own limit says.
+        {"v2: a sibling's use counts at the parent's limit",
+         {{"/proc/self/cgroup", "0::/kubepods/pod1/ctr\n"},
+          {"/proc/self/mountinfo", kV2Mounts},
+          {"/sys/fs/cgroup/kubepods/pod1/memory.max", "1000000\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/memory.current", "900000\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/ctr/memory.max", "800000\n"},
+          {"/sys/fs/cgroup/kubepods/pod1/ctr/memory.current", "100000\n"}},
+         1000000u, 900000u, 100000u},
         // With its own cgroup namespace a container sees "/" and only its group.
         {"v2: inside a namespace",
          {{"/proc/self/cgroup", "0::/\n"},
@@ -75,9 +86,9 @@ TEST(CgroupMemory, LimitsAndUsageAsTheKernelLaysThemOut) {
           {"/proc/self/mountinfo", kV1Mounts},
           {"/sys/fs/cgroup/memory/docker/abc/memory.limit_in_bytes", "1073741824\n"},
           {"/sys/fs/cgroup/memory/docker/abc/memory.usage_in_bytes", "600000000\n"},
-          {"/sys/fs/cgroup/memory/docker/abc/memory.stat", "cache 10\ntotal_inactive_file 100000000\n"},
+          {"/sys/fs/cgroup/memory/docker/abc/memory.stat", "cache 10\ntotal_inactive_file 100000000\ntotal_active_file 50000000\n"},
           {"/sys/fs/cgroup/memory/memory.limit_in_bytes", "9223372036854771712\n"}},
-         1073741824u, 500000000u, kAny},
+         1073741824u, 450000000u, kAny},
         // No cgroup files: no limit, never a made-up one.
         {"nothing to read", {}, 0u, kAny, UINT64_MAX},
     };
