@@ -60,9 +60,11 @@ MoviePlan PlanMovies(const CliSettings& settings) {
         if (fs::is_directory(input, error)) {
             std::vector<fs::path> found;
             std::string why;
+            // A folder that yields nothing is told by one shard, not by all of them.
+            const bool told = InShard(input, settings.shard);
             if (!SearchFolder(input, settings.recursive, found, why)) {
-                plan.failures.emplace_back(input, why);
-            } else if (found.empty()) {
+                if (told) plan.failures.emplace_back(input, why);
+            } else if (found.empty() && told) {
                 plan.failures.emplace_back(input, settings.recursive ? "no movie files in the folder or below it"
                                                                      : "no movie files in the folder (-r searches "
                                                                        "its subfolders)");
@@ -77,8 +79,10 @@ MoviePlan PlanMovies(const CliSettings& settings) {
     std::map<std::string, std::string> outputs;  // output key -> movie that writes it
     // Seek-bar thumbnails are named by their WebVTT file; its sprites sit beside it.
     const std::string extension = settings.vtt ? ".vtt" : ".jpg";
+    // Repeats and shared outputs are decided over the whole list, before the
+    // shard is taken: every shard of one list then agrees which movie makes
+    // an output (the first listed) and which one fails for it.
     for (const fs::path& movie : movies) {
-        if (!InShard(movie.string(), settings.shard)) continue;
         if (!seenMovies.insert(Key(movie)).second) continue;
         MovieJob job;
         job.movie = movie.string();
@@ -98,7 +102,7 @@ MoviePlan PlanMovies(const CliSettings& settings) {
             auto [it, added] = outputs.emplace(Key(*out), job.movie);
             if (!added) job.failure = "writes to \"" + *out + "\" like " + it->second + ", which comes first";
         }
-        plan.jobs.push_back(std::move(job));
+        if (InShard(job.movie, settings.shard)) plan.jobs.push_back(std::move(job));
     }
     if (!settings.outputFile.empty() && plan.jobs.size() > 1) {
         plan.usage = "--output names one sheet file, but " + std::to_string(plan.jobs.size()) +

@@ -31,5 +31,7 @@ std::vector<std::string> ExpectedOutputs(const MovieJob& job);
 // Folders are searched (recursively with settings.recursive) for files with the
 // movie extensions, in name order; a file named directly is taken whatever its
 // name. The same movie named twice is made once. With settings.shard, only
-// the movies of that shard are kept (by their paths as listed or found).
+// the movies of that shard are kept (by their paths as listed or found), and
+// only the folder failures of that shard (by the folder's path as given);
+// repeats and outputs shared by two movies are found over the whole list.
 MoviePlan PlanMovies(const CliSettings& settings);

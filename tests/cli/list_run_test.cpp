@@ -81,6 +81,24 @@ TEST(ListRun, ShardsSplitAnyOrderOfAListIntoDisjointParts) {
     }
     EXPECT_EQ(all, std::multiset<std::string>(names.begin(), names.end()));
 
+    // Two movies of one name writing into one -O folder, wherever the shards
+    // put them: the one listed first makes the sheet, the other fails, once.
+    // A folder without movies is told by one shard, not by every one.
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    fs::create_directories(dir / "empty");
+    fs::copy_file(Clip("noaudio.mp4"), dir / "x/same.mp4");
+    fs::copy_file(Clip("noaudio.mp4"), dir / "y/same.mp4");
+    WriteFile(dir / "twins", dir / "x/same.mp4" + "\n" + dir / "y/same.mp4" + "\n" + dir / "empty" + "\n");
+    std::multiset<std::string> outcomes;
+    for (int k = 1; k <= 3; ++k) {
+        const Ran run = Sheet({"-n", "1", "-O", dir / "out", "--shard", std::to_string(k) + "/3", "--files-from",
+                               dir / "twins", "--report", "-"});
+        for (const auto& [input, state] : StatusByInput(ReportLines(run.out))) outcomes.insert(input + " " + state);
+    }
+    EXPECT_EQ(outcomes, (std::multiset<std::string>{dir / "x/same.mp4" + " ok", dir / "y/same.mp4" + " failed",
+                                                     dir / "empty" + " failed"}));
+
     for (const char* bad : {"0/3", "4/3", "a/b", "3", "1/0", "-1/3", "1/3x"}) {
         const Ran run = Sheet({"--shard", bad, "--files-from", dir / "list"});
         EXPECT_EQ(run.code, 2) << bad;
