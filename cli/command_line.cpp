@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "cli/argument_bytes.h"
 #include "cli/list_flags.h"
 #include "settings/options_store.h"
 #include "sheet/sheet_layout.h"
@@ -161,7 +162,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     s.options.SetDefaults();
     std::string file;
     if (parser.isSet(optionsFile)) {
-        file = parser.value(optionsFile).toStdString();
+        file = ArgumentBytes(args, parser.value(optionsFile));
     } else {
         const std::filesystem::path local = std::filesystem::path(currentFolder) / "options.lyt";
         std::error_code error;
@@ -222,9 +223,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (s.options.jpegQuality < 0) s.options.jpegQuality = 0;
     if (s.options.jpegQuality > 100) s.options.jpegQuality = 100;
 
-    s.outputFile = parser.value(output).toStdString();
-    s.outputDir = parser.value(outputDir).toStdString();
-    s.framesDir = parser.value(framesDir).toStdString();
+    s.outputFile = ArgumentBytes(args, parser.value(output));
+    s.outputDir = ArgumentBytes(args, parser.value(outputDir));
+    s.framesDir = ArgumentBytes(args, parser.value(framesDir));
     if (parser.isSet(output) && s.outputFile.empty()) return usage("--output: the file name is empty");
     if (parser.isSet(outputDir) && s.outputDir.empty()) return usage("--output-dir: the folder name is empty");
     if (parser.isSet(framesDir) && s.framesDir.empty()) return usage("--frames-dir: the folder name is empty");
@@ -233,7 +234,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     s.recursive = parser.isSet(recursive);
     s.quiet = parser.isSet(quiet);
     s.skipBlank = parser.isSet(skipBlank);
-    if (std::string bad = listFlags.Read(parser, s.overwrite, s); !bad.empty()) return usage(bad);
+    if (std::string bad = listFlags.Read(parser, args, s.overwrite, s); !bad.empty()) return usage(bad);
 
     if (OpResult thumbs = ReadVttFlags(parser, vtt, interval, thumbWidth, grid, keyframes, s); !thumbs)
         return usage(thumbs.message);

@@ -1,5 +1,7 @@
 #include "cli/list_flags.h"
 
+#include "cli/argument_bytes.h"
+
 ListFlags::ListFlags()
     : m_filesFrom("files-from",
                   "Also make the movies listed in FILE, one path per line ('-': standard input). Blank lines "
@@ -22,9 +24,10 @@ void ListFlags::AddTo(QCommandLineParser& parser) const {
     parser.addOptions({m_filesFrom, m_null, m_shard, m_skipExisting, m_report});
 }
 
-std::string ListFlags::Read(const QCommandLineParser& parser, bool overwriting, CliSettings& s) const {
+std::string ListFlags::Read(const QCommandLineParser& parser, const std::vector<std::string>& args, bool overwriting,
+                            CliSettings& s) const {
     if (parser.isSet(m_filesFrom)) {
-        s.filesFrom = parser.value(m_filesFrom).toLocal8Bit().toStdString();
+        s.filesFrom = ArgumentBytes(args, parser.value(m_filesFrom));
         if (s.filesFrom.empty()) return "--files-from: the file name is empty";
     }
     s.nulSeparated = parser.isSet(m_null);
@@ -36,7 +39,7 @@ std::string ListFlags::Read(const QCommandLineParser& parser, bool overwriting, 
     s.skipExisting = parser.isSet(m_skipExisting);
     if (s.skipExisting && overwriting) return "--skip-existing and --overwrite exclude each other";
     if (parser.isSet(m_report)) {
-        s.reportFile = parser.value(m_report).toLocal8Bit().toStdString();
+        s.reportFile = ArgumentBytes(args, parser.value(m_report));
         if (s.reportFile.empty()) return "--report: the file name is empty";
     }
     return {};

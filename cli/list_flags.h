@@ -5,6 +5,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <string>
+#include <vector>
 
 #include "cli/command_line.h"
 
@@ -13,8 +14,10 @@ public:
     ListFlags();
     void AddTo(QCommandLineParser& parser) const;
     // Fills the settings' list fields; a usage message when a value is bad,
-    // else empty. `overwriting` is whether -y was given.
-    std::string Read(const QCommandLineParser& parser, bool overwriting, CliSettings& settings) const;
+    // else empty. `overwriting` is whether -y was given; `args` are the
+    // program's arguments, where file names are found as the bytes typed.
+    std::string Read(const QCommandLineParser& parser, const std::vector<std::string>& args, bool overwriting,
+                     CliSettings& settings) const;
 
 private:
     QCommandLineOption m_filesFrom;

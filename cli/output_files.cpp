@@ -62,6 +62,10 @@ OpResult WrittenFiles::MoveIn(const std::string& staged, const std::string& targ
     return moved;
 }
 
+void WrittenFiles::Add(const std::string& path) {
+    if (std::find(m_files.begin(), m_files.end(), path) == m_files.end()) m_files.push_back(path);
+}
+
 void WrittenFiles::Moved(const std::string& staged, const std::string& target) {
     std::replace(m_files.begin(), m_files.end(), staged, target);
 }

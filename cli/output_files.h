@@ -25,7 +25,8 @@ public:
     WrittenFiles(const WrittenFiles&) = delete;
     WrittenFiles& operator=(const WrittenFiles&) = delete;
 
-    void Add(const std::string& path) { m_files.push_back(path); }
+    // A path already listed (frames whose labels name one file) is listed once.
+    void Add(const std::string& path);
     // A staged file now lives under `target`.
     void Moved(const std::string& staged, const std::string& target);
     // MoveInto, then Moved; a file replaced at `target` is kept under a second

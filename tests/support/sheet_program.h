@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,28 @@ inline SheetRun RunSheetProgram(const std::vector<std::string>& args, const std:
     process.setProcessEnvironment(HeadlessEnvironment());
     if (!folder.empty()) process.setWorkingDirectory(QString::fromStdString(folder));
     QStringList list;
-    for (const std::string& arg : args) list << QString::fromStdString(arg);
-    process.start(REELCAP_SHEET_PROGRAM, list);
+    bool allText = true;
+    for (const std::string& arg : args) {
+        list << QString::fromStdString(arg);
+        allText = allText && list.back().toStdString() == arg;
+    }
+    if (allText) {
+        process.start(REELCAP_SHEET_PROGRAM, list);
+    } else {
+        // A QString cannot carry bytes that are not UTF-8: the shell passes
+        // them, each argument written out as printf's octal escapes.
+        std::string command = std::string("exec '") + REELCAP_SHEET_PROGRAM + "'";
+        for (const std::string& arg : args) {
+            command += " \"$(printf '";
+            for (unsigned char c : arg) {
+                char octal[8];
+                std::snprintf(octal, sizeof octal, "\\%03o", unsigned(c));
+                command += octal;
+            }
+            command += "')\"";
+        }
+        process.start("/bin/sh", {"-c", QString::fromStdString(command)});
+    }
     process.waitForStarted();
     process.write(input.data(), qint64(input.size()));
     process.closeWriteChannel();
