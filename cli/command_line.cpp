@@ -42,8 +42,11 @@ OpResult ReadVttFlags(const QCommandLineParser& parser, const QCommandLineOption
     if (parser.isSet(interval)) {
         bool ok = false;
         const double seconds = parser.value(interval).trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > 1e8)
+        if (!ok || !std::isfinite(seconds) || seconds <= 0.0)
             return OpResult::Failure("--interval: " + Quote(parser.value(interval)) + " is not a number of seconds above 0");
+        // Past this no movie has a second cue; the limit keeps the milliseconds in range.
+        if (seconds > 1e8)
+            return OpResult::Failure("--interval: " + Quote(parser.value(interval)) + " is above 100000000 seconds");
         s.vttIntervalMs = std::llround(seconds * 1000.0);
         if (s.vttIntervalMs < 1)
             return OpResult::Failure("--interval: " + Quote(parser.value(interval)) + " is below a millisecond");
@@ -77,6 +80,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     parser.setApplicationDescription(
         "Writes one JPEG contact sheet per movie: N frames at k x duration / (N + 1), k = 1 ... N,\n"
         "each labelled with its time, laid out and styled as the Reelcap window's Save File does.\n"
+        "With --vtt, writes instead a WebVTT file of seek-bar thumbnails and its sprite images.\n"
         "Folders are searched for movie files. Exit status: 0 when every movie made its sheet,\n"
         "1 when any failed (one line each on stderr), 2 for bad usage.");
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -98,9 +102,13 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     const QCommandLineOption noDetails("no-details", "Leave out the movie details block.");
     const QCommandLineOption noLabels("no-labels", "Leave out the time labels.");
     const QCommandLineOption noShadow("no-shadow", "Leave out the drop shadows.");
-    const QCommandLineOption output({"o", "output"}, "Sheet file for a single movie (default: MOVIE.jpg).", "FILE");
+    const QCommandLineOption output({"o", "output"},
+                                    "Sheet file for a single movie (default: MOVIE.jpg; MOVIE.vtt with --vtt).",
+                                    "FILE");
     const QCommandLineOption outputDir({"O", "output-dir"},
-                                       "Write MOVIE-NAME.jpg into this folder (default: beside each movie).", "DIR");
+                                       "Write MOVIE-NAME.jpg (MOVIE-NAME.vtt and its sprites with --vtt) into this "
+                                       "folder (default: beside each movie).",
+                                       "DIR");
     const QCommandLineOption framesDir("frames-dir",
                                        "Also write every frame as its own JPEG into DIR/MOVIE-NAME/ (default: off).",
                                        "DIR");

@@ -189,12 +189,13 @@ int main(int argc, char** argv) {
         // skipped for that other movie's files.
         if (job.failure.empty()) task.outputs = settings.vtt ? VttOutputs(job.sheet) : ExpectedOutputs(job);
         task.make = [&](MovieFacts& facts) {
-            reporter.Progress(number, total, job.movie, 0, settings.frames);
+            // A thumbnail job tells its cue count once it knows it.
+            if (!settings.vtt) reporter.Progress(number, total, job.movie, 0, settings.frames);
             auto onProgress = [&](int done, int frames) {
                 reporter.Progress(number, total, job.movie, done, frames);
                 return !g_stop.load();
             };
-            return settings.vtt ? MakeMovieVtt(job, settings, onProgress, &facts)
+            return settings.vtt ? MakeMovieVtt(job, settings, onProgress, &facts, &gate)
                                 : MakeMovieSheet(job, settings, onProgress, &facts, &gate);
         };
         const MovieReport entry = RunMovieTask(task, settings.skipExisting);

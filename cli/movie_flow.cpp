@@ -2,7 +2,9 @@
 
 #include <chrono>
 
+#include "capture/grab_sequence.h"
 #include "capture/target_grabs.h"
+#include "image/index_pool.h"
 #include "cli/skip_existing.h"
 #include "video/segment_grabber.h"
 
@@ -33,4 +35,20 @@ OpResult OpenJobMovie(SegmentGrabber& grabber, const std::string& movie, MovieFa
     const OpResult opened = OpenGrabSource(grabber, movie, width, height);
     if (opened) facts.duration = grabber.Info().duration;
     return opened;
+}
+
+OpResult EnterMemory(MemoryGate* gate, uint64_t needed, int32_t width, int32_t height, int frames,
+                     const std::function<bool(int done, int total)>& progress, MemoryGate::Hold& hold) {
+    uint64_t available = 0;  // read by the check itself
+    if (gate) {
+        hold = gate->Enter(needed, [&] { return progress && !progress(0, frames); });
+        if (!hold.Entered()) return OpResult::Failure("interrupted");
+        available = hold.Available();
+    }
+    return CheckGrabMemory(width, height, frames, available, needed);
+}
+
+uint64_t GrabWorkersNeed(int32_t width, int32_t height) {
+    constexpr int kPicturesPerWorker = 5;
+    return GrabMemoryNeed(width, height, kPicturesPerWorker * int(CoreCount()));
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/memory_gate.h"
 #include "cli/report.h"
 #include "image/op_result.h"
 
@@ -32,6 +33,16 @@ struct MovieTask {
 // duration in `facts`, also for a job that fails later.
 OpResult OpenJobMovie(SegmentGrabber& grabber, const std::string& movie, MovieFacts& facts, int32_t& width,
                       int32_t& height);
+
+// Waits at `gate` (when given) until `needed` bytes fit beside the movies
+// running, then checks them against the memory available, as Grab All checks
+// `frames` pictures of `width` x `height`. `hold` keeps them counted.
+OpResult EnterMemory(MemoryGate* gate, uint64_t needed, int32_t width, int32_t height, int frames,
+                     const std::function<bool(int done, int total)>& progress, MemoryGate::Hold& hold);
+// What the grabbing workers hold besides the kept pictures: on each, its
+// full-size pictures (the scaler's and the grab's, a second one while a
+// blank picture is replaced) and the decoder's reference pictures.
+uint64_t GrabWorkersNeed(int32_t width, int32_t height);
 
 // The report of one movie. A failure's error is the line told on stderr:
 // "MOVIE: reason".

@@ -6,12 +6,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "image/atomic_file.h"
 
 bool PathTaken(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::string WriteTarget(const std::string& path, bool overwrite) {
+    std::error_code error;
+    if (!overwrite || !std::filesystem::is_symlink(path, error)) return path;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
+    return error ? path : real.string();
 }
 
 std::string ExistsReason(const std::string& path) { return "\"" + path + "\" exists (-y replaces it)"; }

@@ -9,6 +9,9 @@
 
 // True when anything stands at `path`, a dangling link included.
 bool PathTaken(const std::string& path);
+// Where a file replaced under `overwrite` is written: through a link in the
+// way, as the window's save does, not over the link itself.
+std::string WriteTarget(const std::string& path, bool overwrite);
 // "\"PATH\" exists (-y replaces it)".
 std::string ExistsReason(const std::string& path);
 // Moves the staged file onto `target`; without `replace` an existing target

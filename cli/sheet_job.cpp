@@ -16,7 +16,6 @@
 #include "cli/output_files.h"
 #include "capture/frame_files.h"
 #include "image/atomic_file.h"
-#include "image/index_pool.h"
 #include "capture/grab_sequence.h"
 #include "capture/target_grabs.h"
 #include "capture/player_details.h"
@@ -27,14 +26,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The bytes a sheet kept at tile size holds at most: every tile, and on each
-// worker its full-size pictures (the scaler's and the grab's, a second one
-// while a blank picture is replaced) and the decoder's reference pictures.
+// The bytes a sheet kept at tile size holds at most: every tile, and what
+// the workers hold.
 uint64_t TileMemoryNeed(const FrameSize& grabbed, const std::vector<FrameSize>& tiles) {
     uint64_t need = 0;
     for (const FrameSize& tile : tiles) need += GrabMemoryNeed(tile.width, tile.height, 1);
-    constexpr int kPicturesPerWorker = 5;
-    return need + GrabMemoryNeed(grabbed.width, grabbed.height, kPicturesPerWorker * int(CoreCount()));
+    return need + GrabWorkersNeed(grabbed.width, grabbed.height);
 }
 
 OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<const CDibImage*>& images,
@@ -93,13 +90,8 @@ OpResult GrabSheetFrames(const MovieJob& job, const CliSettings& settings,
     if (job.framesFolder.empty()) tiles = UniformTileSizes(grabSize, settings.frames, settings.options);
     const uint64_t needed = tiles.empty() ? GrabMemoryNeed(grabSize.width, grabSize.height, settings.frames)
                                           : TileMemoryNeed(grabSize, tiles);
-    uint64_t available = 0;  // read by the check itself
-    if (gate) {
-        out.hold = gate->Enter(needed, [&] { return progress && !progress(0, settings.frames); });
-        if (!out.hold.Entered()) return OpResult::Failure("interrupted");
-        available = out.hold.Available();
-    }
-    if (OpResult memory = CheckGrabMemory(width, height, settings.frames, available, needed); !memory) return memory;
+    if (OpResult memory = EnterMemory(gate, needed, width, height, settings.frames, progress, out.hold); !memory)
+        return memory;
     out.details = DetailsOfMovieFile(job.movie, width, height, duration);
 
     const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
@@ -166,12 +158,7 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
         images.push_back(frame.image.get());
         labels.push_back(frame.label.c_str());
     }
-    // A link in the way is written through, as the window's save does, not replaced.
-    std::string target = job.sheet;
-    if (std::error_code error; settings.overwrite && fs::is_symlink(target, error)) {
-        const fs::path real = fs::weakly_canonical(target, error);
-        if (!error) target = real.string();
-    }
+    const std::string target = WriteTarget(job.sheet, settings.overwrite);
     WrittenFiles written;
     const std::string staged = StagingNameFor(target, ".part");
     written.Add(staged);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "image/atomic_file.h"
 #include "image/dib_image.h"
 #include "sheet/compose_sheet.h"
+#include "sheet/sheet_layout.h"
 #include "sheet/sprite_layout.h"
 #include "video/key_frame_index.h"
 #include "video/segment_grabber.h"
@@ -126,7 +128,7 @@ OpResult WriteText(const std::string& path, const std::string& text) {
 }  // namespace
 
 OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
-                      const std::function<bool(int done, int total)>& progress, MovieFacts* facts) {
+                      const std::function<bool(int done, int total)>& progress, MovieFacts* facts, MemoryGate* gate) {
     MovieFacts ignored;
     if (!facts) facts = &ignored;
     if (!job.failure.empty()) return OpResult::Failure(job.failure);
@@ -160,6 +162,22 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
                                                settings.vttIntervalMs);
     const int cueCount = int(cues.size());
     const int sprites = SpriteCount(cueCount, grid);
+    // The first sprite is the largest: refused before anything is decoded.
+    int spriteWidth = 0;
+    int spriteHeight = 0;
+    SpriteSize(0, cueCount, grid, spriteWidth, spriteHeight);
+    if (spriteWidth > kMaxSheetSide || spriteHeight > kMaxSheetSide || !CDibImage::SizeFits(spriteWidth, spriteHeight))
+        return OpResult::Failure("a sprite image of " + std::to_string(spriteWidth) + " x " +
+                                 std::to_string(spriteHeight) + " is larger than a JPEG file can be (" +
+                                 std::to_string(kMaxSheetSide) + " pixels a side); choose a smaller --grid or "
+                                 "--thumb-width");
+    // One sprite, one sprite's tiles waiting their turn, and the workers.
+    const uint64_t needed = GrabMemoryNeed(spriteWidth, spriteHeight, 2) +
+                            GrabWorkersNeed(grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
+    MemoryGate::Hold hold;
+    if (OpResult memory = EnterMemory(gate, needed, width, height, cueCount, progress, hold); !memory) return memory;
+    if (progress && !progress(0, cueCount)) return OpResult::Failure("interrupted");
+
     std::vector<std::string> spriteTargets;
     for (int s = 0; s < sprites; ++s) {
         const std::string target = (folder / SpriteFileName(vttName, s)).string();
@@ -192,13 +210,18 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     int taken = 0;
     bool interrupted = false;
     OpResult failure = OpResult::Success();
+    std::atomic<bool> scaleFailed{false};
     TargetGrabHooks hooks;
     // Each picture becomes its tile on the worker that grabbed it, so no
     // full-size picture waits for its turn.
     hooks.shrink = [&](size_t, GrabbedFrame& frame) {
         frame.image = ScaleToTile(*frame.image, {grid.tileWidth, grid.tileHeight});
+        if (!frame.image) scaleFailed = true;
     };
     hooks.take = [&](size_t index, GrabbedFrame frame) {
+        // A picture that could not be scaled must not pass for a black tile.
+        if (failure && scaleFailed) failure = OpResult::Failure("out of memory for a thumbnail");
+        // A picture missing from a damaged stretch leaves its tile black.
         if (!failure || !frame.image) return;
         failure = writer.Put(int(index), *frame.image);
         ++taken;
@@ -213,20 +236,25 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
         GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
     facts->frames = taken;
     if (interrupted) return OpResult::Failure("interrupted");
+    if (failure && scaleFailed) failure = OpResult::Failure("out of memory for a thumbnail");
     if (!failure) return failure;
     // Sprites with tiles missing after a failure would pass for whole ones.
     if (!grabbed) return grabbed;
     if (taken == 0) return OpResult::Failure("no frame could be grabbed");
     if (OpResult done = writer.FinishAll(); !done) return done;
 
-    const std::string vttStaged = StagingNameFor(job.sheet, ".part");
+    // The WebVTT file is written through a link in the way; its sprites stay
+    // beside the link, where the relative URLs of a page served there lead.
+    const std::string vttStaged = StagingNameFor(WriteTarget(job.sheet, settings.overwrite), ".part");
     files.Add(vttStaged);
     if (OpResult wrote = WriteText(vttStaged, VttText(cues, grid, vttName)); !wrote) return wrote;
     // The sprites first, the WebVTT file last.
     for (size_t s = 0; s < staged.size(); ++s) {
         if (OpResult moved = files.MoveIn(staged[s], spriteTargets[s], settings.overwrite); !moved) return moved;
     }
-    if (OpResult moved = files.MoveIn(vttStaged, job.sheet, settings.overwrite); !moved) return moved;
+    if (OpResult moved = files.MoveIn(vttStaged, WriteTarget(job.sheet, settings.overwrite), settings.overwrite);
+        !moved)
+        return moved;
     files.Keep();
     facts->written = spriteTargets;
     facts->written.push_back(job.sheet);

@@ -15,10 +15,13 @@
 // job.sheet names the WebVTT file. `progress` gets (pictures taken, cues)
 // after every cue and answers false to give up (the movie then fails as
 // interrupted). `facts`, when given, learns the duration, the pictures taken
-// and the files written. One picture and one sprite are held at a time, so
-// no share of memory is asked for beside other movies.
+// and the files written. One sprite is held at a time, besides the tiles
+// waiting for it and the workers' pictures; `gate`, when given, is where the
+// movie waits for that memory beside the others running (a sprite of large
+// tiles holds hundreds of megabytes).
 OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
-                      const std::function<bool(int done, int total)>& progress, MovieFacts* facts = nullptr);
+                      const std::function<bool(int done, int total)>& progress, MovieFacts* facts = nullptr,
+                      MemoryGate* gate = nullptr);
 
 // What a finished WebVTT file leaves: the file itself and every sprite image
 // its cues point to (read from the file as it is now; only the file when it

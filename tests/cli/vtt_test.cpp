@@ -293,6 +293,26 @@ TEST(VttTest, AFailedMovieLeavesNothingBehind) {
     EXPECT_NE(FileBytes(dir / "out/long100.mp4-2.jpg"), "mine");
     for (const auto& entry : fs::directory_iterator(dir.path() / "out"))
         EXPECT_EQ(entry.path().filename().string().find(".old"), std::string::npos) << entry.path();
+
+    // A sprite wider than a JPEG file can be is refused by its size, before
+    // a movie's worth of pictures is decoded only to fail at the write.
+    run = Sheet({"--vtt", "--interval", "1", "--grid", "40x1", "--thumb-width", "1920", "-O", dir / "wide",
+                 Clip("long100.mp4")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("larger than a JPEG file can be"), std::string::npos) << run.err;
+    EXPECT_TRUE(!fs::exists(dir.path() / "wide") || fs::is_empty(dir.path() / "wide"));
+
+    // -y writes through a link in the WebVTT file's place, as sheets do; the
+    // sprites go beside the link, where its relative URLs lead.
+    fs::create_directories(dir.path() / "real");
+    fs::create_directories(dir.path() / "served");
+    { std::ofstream(dir.path() / "real" / "t.vtt") << "old"; }
+    fs::create_symlink(dir.path() / "real" / "t.vtt", dir.path() / "served" / "t.vtt");
+    run = Sheet({"--vtt", "-y", "--interval", "50", "-o", dir / "served/t.vtt", Clip("long100.mp4")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "served" / "t.vtt"));
+    EXPECT_EQ(FileBytes(dir / "real/t.vtt").rfind("WEBVTT", 0), 0u);
+    EXPECT_TRUE(fs::exists(dir.path() / "served" / "t-1.jpg"));
 }
 
 // Bad values are refused with exit status 2 before any movie is read.
