@@ -36,6 +36,7 @@ int ExactSeeker::Open(const std::string& path, std::string& message, int threads
     m_converter.SetGeometry(m_info.rotation, m_info.sampleAspect);
     m_packet = MakePacket();
     m_decoderPrimed = false;
+    m_unread = true;
     return 0;
 }
 
@@ -53,6 +54,9 @@ void ExactSeeker::Close() {
     m_inputEnded = false;
     m_decoderPrimed = false;
     m_lastFrameTs = AV_NOPTS_VALUE;
+    m_loose.reset();
+    m_loosePts = AV_NOPTS_VALUE;
+    m_unread = false;
 }
 
 int64_t ExactSeeker::ToStreamTs(double seconds) const {
@@ -100,6 +104,15 @@ bool ExactSeeker::SeekBefore(int64_t target) {
                                    AVSEEK_FLAG_BACKWARD);
     if (rc < 0) rc = avio_seek(m_fmt->pb, 0, SEEK_SET) < 0 ? -1 : 0;
     avcodec_flush_buffers(m_decoder.get());
+    ForgetDecoded();
+    if (rc < 0) m_decoderPrimed = false;
+    return rc >= 0;
+}
+
+void ExactSeeker::ForgetDecoded() {
+    m_unread = false;
+    m_loose.reset();
+    m_loosePts = AV_NOPTS_VALUE;
     m_current.reset();
     m_ahead.reset();
     m_currentPts = m_aheadPts = AV_NOPTS_VALUE;
@@ -110,8 +123,6 @@ bool ExactSeeker::SeekBefore(int64_t target) {
     m_framesWithoutKey = 0;
     m_barrenPackets = 0;
     m_window.Reset(AV_NOPTS_VALUE);
-    if (rc < 0) m_decoderPrimed = false;
-    return rc >= 0;
 }
 
 void ExactSeeker::TakeFrame(FramePtr frame, int64_t target) {
@@ -123,7 +134,14 @@ void ExactSeeker::TakeFrame(FramePtr frame, int64_t target) {
     // before it, lack their references and are not the movie's.
     if (!m_sawKey) {
         const bool key = frame->key_frame || frame->pict_type == AV_PICTURE_TYPE_I || ++m_framesWithoutKey > 300;
-        if (!key) return;
+        if (!key) {
+            // The last at or before the target, else the first after it.
+            if (!m_loose || (pts <= target && pts >= m_loosePts) || (m_loosePts > target && pts < m_loosePts)) {
+                m_loose = std::move(frame);
+                m_loosePts = pts;
+            }
+            return;
+        }
         m_sawKey = true;
         m_keyPts = pts;
     } else if (pts < m_keyPts) {
@@ -256,7 +274,19 @@ const AVFrame* ExactSeeker::Locate(double seconds) {
     if (!m_decoder) return nullptr;
     if (!(seconds >= 0.0)) seconds = 0.0;
     const int64_t target = ToStreamTs(seconds);
-    if (ShouldSeek(target)) {
+    // Near the start of a movie not read yet, decoding goes on from where
+    // the open left the demuxer, as the ffmpeg tools do without -ss: a seek
+    // would land there too, except where a damaged index sends it elsewhere.
+    // When nothing comes out that way, the seeks below are tried as for any target.
+    bool decoded = false;
+    if (m_unread && ToSeconds(target) <= kForwardWithoutIndex) {
+        ForgetDecoded();
+        DecodeUpTo(target);
+        decoded = m_current || m_ahead || m_loose || Cancelled();
+    }
+    if (decoded) {
+        // answered from the start
+    } else if (ShouldSeek(target)) {
         // A seek that cannot be done is reported, never answered with a picture
         // from wherever the demuxer happens to be.
         if (!SeekBefore(target)) return nullptr;
@@ -283,6 +313,12 @@ const AVFrame* ExactSeeker::Locate(double seconds) {
         m_current = std::move(m_ahead);
         m_currentPts = m_aheadPts;
         m_aheadPts = AV_NOPTS_VALUE;
+    }
+    // A stream without a single keyframe shows what its decoder made of it.
+    if (!m_current && m_loose) {
+        m_current = std::move(m_loose);
+        m_currentPts = m_loosePts;
+        m_loosePts = AV_NOPTS_VALUE;
     }
     return m_current.get();
 }

@@ -69,6 +69,9 @@ private:
     const AVIndexEntry* IndexedKeyBefore(int64_t target, bool& reaches) const;
     // False when no way of seeking worked; the decoder then holds nothing.
     bool SeekBefore(int64_t target);
+    // Forgets every picture and what is known of the stream since the last
+    // seek, as a seek does, without moving the demuxer.
+    void ForgetDecoded();
     bool Cancelled() const { return m_cancel && m_cancel->load(); }
     // Decodes until a frame later than target is seen or the stream ends.
     void DecodeUpTo(int64_t target);
@@ -94,6 +97,13 @@ private:
     bool m_sawKey = false;                    // a keyframe came since the last seek
     int64_t m_keyPts = AV_NOPTS_VALUE;
     int m_framesWithoutKey = 0;
+    // Pictures before any keyframe, kept apart: the answer only when the
+    // stream holds no keyframe at all (a damaged file the tools still show).
+    FramePtr m_loose;
+    int64_t m_loosePts = AV_NOPTS_VALUE;
+    // Nothing read since Open: the demuxer stands at the movie's start, where
+    // a seek could only lead back (and, in a file with a damaged index, elsewhere).
+    bool m_unread = false;
     VideoImagePtr m_lastImage;
     int64_t m_lastImagePts = AV_NOPTS_VALUE;
     TargetWindow m_window;  // which packets before the target need no picture

@@ -186,7 +186,15 @@ int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& i
         if (firstError == 0) firstError = rc;
         if (rc == AVERROR_EXIT || interrupt.Interrupted()) return Fail(rc, message);
     }
-    if (!fmt) return Fail(firstError, message);
+    if (!fmt) {
+        // The library's own words ("End of file", "Invalid data found...")
+        // do not say what was being done; the user is told first.
+        Fail(firstError, message);
+        message = firstError == AVERROR_STREAM_NOT_FOUND
+                      ? "No picture or sound stream that can be decoded was found in the file."
+                      : "The file cannot be read as a movie: " + message;
+        return firstError;
+    }
 
     int video = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video >= 0) {
