@@ -23,6 +23,15 @@ ff -f lavfi -i "$pic" -c:v wmv2 -q:v 10 wmv2.wmv
 ff -f lavfi -i "$pic" -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 50k vp9.webm
 ff -f lavfi -i "$tone" -c:a aac -b:a 16k aac.m4a
 ff -f lavfi -i "$pic" -vf setsar=16/11 -c:v mpeg2video -g 5 -f mpeg2video mpeg2.m2v
+# Damaged copies, as a broken download has them: bytes overwritten at fixed
+# places past the headers (replayed under valgrind by the plain build).
+for f in h264.mp4 mpeg2.mpg ffv1.avi; do
+  cp "$f" "damaged-$f"
+  size=$(wc -c < "$f")
+  for at in $((size / 3)) $((size / 2)) $((size * 2 / 3)) $((size * 5 / 6)); do
+    printf '\377\000\377' | dd of="damaged-$f" bs=1 seek="$at" conv=notrunc status=none
+  done
+done
 
 cd "$out/jpeg"
 ff -f lavfi -i "testsrc2=size=32x24" -frames:v 1 -q:v 5 colour.jpg

@@ -1,7 +1,9 @@
 // The movie open path: any bytes as a movie, handed to the player through its
 // reader seam (an AVIO context over memory), then three exact grabs spread
-// over the movie, decoded ahead as Grab All asks for them. An open either
-// succeeds or fails with a message; grabs of an open movie never crash.
+// over the movie, decoded ahead as Grab All asks for them; then the same
+// through the command-line tool's grab-only source, split over its workers.
+// An open either succeeds or fails with a message; grabs of an open movie
+// never crash.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -15,8 +17,10 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "capture/target_grabs.h"
 #include "video/media_source.h"
 #include "video/movie_player.h"
+#include "video/segment_grabber.h"
 
 namespace {
 
@@ -102,5 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (player.GetCurrentImage(&block) >= 0 && block) FreeGrabBlock(block);
     }
     player.Close();
+
+    SegmentGrabber grabber;
+    int32_t width = 0;
+    int32_t height = 0;
+    if (!OpenGrabSource(grabber, "fuzz-input", width, height)) return 0;
+    TargetGrabHooks hooks;
+    hooks.take = [](size_t, GrabbedFrame) {};
+    GrabTargets(grabber, positions, {}, hooks);
     return 0;
 }
