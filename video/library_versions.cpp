@@ -40,16 +40,32 @@ std::string JpegVersion() {
     std::ifstream file(info.dli_fname, std::ios::binary);
     if (!file) return fallback;
     // A library is a few hundred kilobytes; a statically linked program is
-    // bigger, but the marker is looked for in the first 64 MB only.
-    constexpr std::streamsize kMaxBytes = std::streamsize(64) << 20;
-    std::string bytes(size_t(kMaxBytes), '\0');
-    file.read(bytes.data(), kMaxBytes);
-    bytes.resize(size_t(file.gcount()));
+    // bigger, but the marker is looked for in the first 64 MB only, read a
+    // megabyte at a time. Each piece keeps the end of the one before, so a
+    // text cut at a piece's edge is still found whole.
     static const char kMarker[] = "libjpeg-turbo version ";
-    const size_t at = bytes.find(kMarker);
-    if (at == std::string::npos) return fallback;
-    const size_t end = bytes.find('\0', at);
-    std::string text = bytes.substr(at, (end == std::string::npos ? bytes.size() : end) - at);
+    constexpr size_t kPiece = size_t(1) << 20;
+    constexpr size_t kKept = 128;
+    constexpr size_t kMaxBytes = size_t(64) << 20;
+    std::string bytes;
+    std::string text;
+    for (size_t read = 0; read < kMaxBytes && file;) {
+        const size_t kept = bytes.size();
+        bytes.resize(kept + kPiece);
+        file.read(bytes.data() + kept, std::streamsize(kPiece));
+        bytes.resize(kept + size_t(file.gcount()));
+        read += size_t(file.gcount());
+        const size_t at = bytes.find(kMarker);
+        const size_t end = at == std::string::npos ? at : bytes.find('\0', at);
+        if (at != std::string::npos && (end != std::string::npos || !file)) {
+            text = bytes.substr(at, (end == std::string::npos ? bytes.size() : end) - at);
+            break;
+        }
+        // A marker found near the end waits for the rest of its text.
+        const size_t keepFrom = at != std::string::npos ? at : (bytes.size() > kKept ? bytes.size() - kKept : 0);
+        bytes.erase(0, keepFrom);
+    }
+    if (text.empty()) return fallback;
     // "libjpeg-turbo version 2.1.5 (build ...)" reads as "libjpeg-turbo 2.1.5 (build ...)".
     text.replace(0, std::strlen(kMarker), "libjpeg-turbo ");
     if (text.size() > 80) text.resize(80);
