@@ -252,10 +252,19 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     for (size_t s = 0; s < staged.size(); ++s) {
         if (OpResult moved = files.MoveIn(staged[s], spriteTargets[s], settings.overwrite); !moved) return moved;
     }
+    // The sprites the replaced WebVTT file pointed to and the new one does
+    // not (a shorter interval before) would be left behind unused.
+    std::vector<std::string> stale;
+    if (settings.overwrite) {
+        for (const std::string& old : VttOutputs(job.sheet))
+            if (old != job.sheet && std::find(spriteTargets.begin(), spriteTargets.end(), old) == spriteTargets.end())
+                stale.push_back(old);
+    }
     if (OpResult moved = files.MoveIn(vttStaged, WriteTarget(job.sheet, settings.overwrite), settings.overwrite);
         !moved)
         return moved;
     files.Keep();
+    for (const std::string& old : stale) ::unlink(old.c_str());
     facts->written = spriteTargets;
     facts->written.push_back(job.sheet);
     return OpResult::Success();
