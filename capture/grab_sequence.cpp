@@ -195,7 +195,7 @@ int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, 
     return n;
 }
 
-OpResult CheckGrabMemory(int width, int height, int n, uint64_t available, uint64_t needed) {
+OpResult CheckGrabMemory(int width, int height, int n, uint64_t available, uint64_t needed, const char* advice) {
     if (n < 1 || width < 1 || height < 1) return OpResult::Success();
     if (available == 0) available = AvailableMemory();
     if (available == 0) return OpResult::Success();  // unknown: do not guess
@@ -204,7 +204,7 @@ OpResult CheckGrabMemory(int width, int height, int n, uint64_t available, uint6
     char text[256];
     std::snprintf(text, sizeof text,
                   "%d frames of %d x %d need about %.0f MB, but only %.0f MB of memory is "
-                  "available. Choose fewer frames.",
-                  n, width, height, double(needed) / 1048576.0, double(available) / 1048576.0);
+                  "available. %s",
+                  n, width, height, double(needed) / 1048576.0, double(available) / 1048576.0, advice);
     return OpResult::Failure(text);
 }

@@ -96,6 +96,7 @@ inline bool IsNearlyUniform(const CDibImage& image) { return LumaDeviation(image
 // system.
 // `needed` 0 counts GrabMemoryNeed; callers that keep the frames smaller
 // give what they will hold.
-OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0, uint64_t needed = 0);
+OpResult CheckGrabMemory(int width, int height, int n, uint64_t available = 0, uint64_t needed = 0,
+                         const char* advice = "Choose fewer frames.");
 // The bytes CheckGrabMemory counts for n frames of width x height.
 uint64_t GrabMemoryNeed(int width, int height, int n);

@@ -170,7 +170,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     s.options.SetDefaults();
     std::string file;
     if (parser.isSet(optionsFile)) {
-        file = ArgumentBytes(args, parser.value(optionsFile));
+        file = ArgumentBytes(args, optionsFile, parser.value(optionsFile));
     } else {
         const std::filesystem::path local = std::filesystem::path(currentFolder) / "options.lyt";
         std::error_code error;
@@ -231,9 +231,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (s.options.jpegQuality < 0) s.options.jpegQuality = 0;
     if (s.options.jpegQuality > 100) s.options.jpegQuality = 100;
 
-    s.outputFile = ArgumentBytes(args, parser.value(output));
-    s.outputDir = ArgumentBytes(args, parser.value(outputDir));
-    s.framesDir = ArgumentBytes(args, parser.value(framesDir));
+    s.outputFile = ArgumentBytes(args, output, parser.value(output));
+    s.outputDir = ArgumentBytes(args, outputDir, parser.value(outputDir));
+    s.framesDir = ArgumentBytes(args, framesDir, parser.value(framesDir));
     if (parser.isSet(output) && s.outputFile.empty()) return usage("--output: the file name is empty");
     if (parser.isSet(outputDir) && s.outputDir.empty()) return usage("--output-dir: the folder name is empty");
     if (parser.isSet(framesDir) && s.framesDir.empty()) return usage("--frames-dir: the folder name is empty");

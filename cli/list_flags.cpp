@@ -27,7 +27,7 @@ void ListFlags::AddTo(QCommandLineParser& parser) const {
 std::string ListFlags::Read(const QCommandLineParser& parser, const std::vector<std::string>& args, bool overwriting,
                             CliSettings& s) const {
     if (parser.isSet(m_filesFrom)) {
-        s.filesFrom = ArgumentBytes(args, parser.value(m_filesFrom));
+        s.filesFrom = ArgumentBytes(args, m_filesFrom, parser.value(m_filesFrom));
         if (s.filesFrom.empty()) return "--files-from: the file name is empty";
     }
     s.nulSeparated = parser.isSet(m_null);
@@ -39,7 +39,7 @@ std::string ListFlags::Read(const QCommandLineParser& parser, const std::vector<
     s.skipExisting = parser.isSet(m_skipExisting);
     if (s.skipExisting && overwriting) return "--skip-existing and --overwrite exclude each other";
     if (parser.isSet(m_report)) {
-        s.reportFile = ArgumentBytes(args, parser.value(m_report));
+        s.reportFile = ArgumentBytes(args, m_report, parser.value(m_report));
         if (s.reportFile.empty()) return "--report: the file name is empty";
     }
     return {};

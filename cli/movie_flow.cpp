@@ -38,14 +38,15 @@ OpResult OpenJobMovie(SegmentGrabber& grabber, const std::string& movie, MovieFa
 }
 
 OpResult EnterMemory(MemoryGate* gate, uint64_t needed, int32_t width, int32_t height, int frames,
-                     const std::function<bool(int done, int total)>& progress, MemoryGate::Hold& hold) {
+                     const std::function<bool(int done, int total)>& progress, MemoryGate::Hold& hold,
+                     const char* advice) {
     uint64_t available = 0;  // read by the check itself
     if (gate) {
         hold = gate->Enter(needed, [&] { return progress && !progress(0, frames); });
         if (!hold.Entered()) return OpResult::Failure("interrupted");
         available = hold.Available();
     }
-    return CheckGrabMemory(width, height, frames, available, needed);
+    return CheckGrabMemory(width, height, frames, available, needed, advice);
 }
 
 uint64_t GrabWorkersNeed(int32_t width, int32_t height) {

@@ -36,9 +36,11 @@ OpResult OpenJobMovie(SegmentGrabber& grabber, const std::string& movie, MovieFa
 
 // Waits at `gate` (when given) until `needed` bytes fit beside the movies
 // running, then checks them against the memory available, as Grab All checks
-// `frames` pictures of `width` x `height`. `hold` keeps them counted.
+// `frames` pictures of `width` x `height`; a refusal ends with `advice`.
+// `hold` keeps them counted.
 OpResult EnterMemory(MemoryGate* gate, uint64_t needed, int32_t width, int32_t height, int frames,
-                     const std::function<bool(int done, int total)>& progress, MemoryGate::Hold& hold);
+                     const std::function<bool(int done, int total)>& progress, MemoryGate::Hold& hold,
+                     const char* advice = "Choose fewer frames.");
 // What the grabbing workers hold besides the kept pictures: on each, its
 // full-size pictures (the scaler's and the grab's, a second one while a
 // blank picture is replaced) and the decoder's reference pictures.

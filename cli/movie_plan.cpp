@@ -104,8 +104,9 @@ MoviePlan PlanMovies(const CliSettings& settings) {
         }
         if (InShard(job.movie, settings.shard)) plan.jobs.push_back(std::move(job));
     }
-    if (!settings.outputFile.empty() && plan.jobs.size() > 1) {
-        plan.usage = "--output names one sheet file, but " + std::to_string(plan.jobs.size()) +
+    // Counted over the whole list: every shard of it says the same.
+    if (!settings.outputFile.empty() && seenMovies.size() > 1) {
+        plan.usage = "--output names one sheet file, but " + std::to_string(seenMovies.size()) +
                      " movies were given; use --output-dir";
     }
     return plan;

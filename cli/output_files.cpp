@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "image/atomic_file.h"
 
@@ -15,12 +14,7 @@ bool PathTaken(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-std::string WriteTarget(const std::string& path, bool overwrite) {
-    std::error_code error;
-    if (!overwrite || !std::filesystem::is_symlink(path, error)) return path;
-    const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
-    return error ? path : real.string();
-}
+std::string WriteTarget(const std::string& path, bool overwrite) { return overwrite ? LinkedFile(path) : path; }
 
 std::string ExistsReason(const std::string& path) { return "\"" + path + "\" exists (-y replaces it)"; }
 
@@ -37,7 +31,12 @@ WrittenFiles::~WrittenFiles() {
         return;
     }
     for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) ::unlink(it->c_str());
-    for (auto it = m_replaced.rbegin(); it != m_replaced.rend(); ++it) ::rename(it->aside.c_str(), it->target.c_str());
+    for (auto it = m_replaced.rbegin(); it != m_replaced.rend(); ++it) {
+        ::rename(it->aside.c_str(), it->target.c_str());
+        // Where the file was never replaced, aside and target are one file and
+        // the rename does nothing: the second name must still go.
+        ::unlink(it->aside.c_str());
+    }
     if (!m_folder.empty()) ::rmdir(m_folder.c_str());  // only when empty
 }
 
@@ -51,7 +50,9 @@ std::string WrittenFiles::SecondName(const std::string& target) {
     return aside;
 }
 
-void WrittenFiles::KeepOldOf(const std::string& target) {
+void WrittenFiles::KeepOldOf(const std::string& path) {
+    // A write lands in the file a link leads to: that file is the one kept.
+    const std::string target = LinkedFile(path);
     const bool known = std::any_of(m_replaced.begin(), m_replaced.end(),
                                    [&](const Replaced& old) { return old.target == target; });
     if (known) return;  // the first old file is the one to put back

@@ -10,7 +10,7 @@
 // True when anything stands at `path`, a dangling link included.
 bool PathTaken(const std::string& path);
 // Where a file replaced under `overwrite` is written: through a link in the
-// way, as the window's save does, not over the link itself.
+// way (LinkedFile), as the window's save does, not over the link itself.
 std::string WriteTarget(const std::string& path, bool overwrite);
 // "\"PATH\" exists (-y replaces it)".
 std::string ExistsReason(const std::string& path);
@@ -35,9 +35,10 @@ public:
     // MoveInto, then Moved; a file replaced at `target` is kept under a second
     // name until Keep(), so that a failure can put it back.
     OpResult MoveIn(const std::string& staged, const std::string& target, bool replace);
-    // The file at `target`, about to be replaced by a write of its own, is kept
-    // under a second name until Keep(), as MoveIn keeps it. Nothing there: nothing kept.
-    void KeepOldOf(const std::string& target);
+    // The file at `path` (the one a link there leads to), about to be replaced
+    // by a write of its own, is kept under a second name until Keep(), as
+    // MoveIn keeps it. Nothing there: nothing kept.
+    void KeepOldOf(const std::string& path);
     void SetCreatedFolder(const std::string& folder) { m_folder = folder; }
     void Keep() { m_keep = true; }
     const std::vector<std::string>& Files() const { return m_files; }

@@ -56,7 +56,7 @@ OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std
     for (const char* label : labels) {
         const std::string path = FrameFilePath(job.framesFolder, label);
         if (std::none_of(failures.begin(), failures.end(), [&](const FileFailure& f) { return f.path == path; }))
-            written.Add(path);
+            written.Add(LinkedFile(path));  // a link stays; the file it leads to was written
     }
     if (!failures.empty()) return OpResult::Failure(failures.front().reason);
     return OpResult::Success();

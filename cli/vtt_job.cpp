@@ -142,6 +142,8 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     }
     const std::string vttName = vttPath.filename().string();
 
+    // Given back only after the decoders and the sprite are gone.
+    MemoryGate::Hold hold;
     SegmentGrabber grabber;
     int32_t width = 0;
     int32_t height = 0;
@@ -174,8 +176,10 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     // One sprite, one sprite's tiles waiting their turn, and the workers.
     const uint64_t needed = GrabMemoryNeed(spriteWidth, spriteHeight, 2) +
                             GrabWorkersNeed(grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
-    MemoryGate::Hold hold;
-    if (OpResult memory = EnterMemory(gate, needed, width, height, cueCount, progress, hold); !memory) return memory;
+    if (OpResult memory = EnterMemory(gate, needed, width, height, cueCount, progress, hold,
+                                      "Choose a smaller --grid or --thumb-width.");
+        !memory)
+        return memory;
     if (progress && !progress(0, cueCount)) return OpResult::Failure("interrupted");
 
     std::vector<std::string> spriteTargets;
@@ -254,11 +258,16 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     }
     // The sprites the replaced WebVTT file pointed to and the new one does
     // not (a shorter interval before) would be left behind unused.
+    // Only names of this tool's own sprites are taken from it, never
+    // another file the old cues pointed to.
     std::vector<std::string> stale;
     if (settings.overwrite) {
-        for (const std::string& old : VttOutputs(job.sheet))
-            if (old != job.sheet && std::find(spriteTargets.begin(), spriteTargets.end(), old) == spriteTargets.end())
-                stale.push_back(old);
+        const std::vector<std::string> old = VttOutputs(job.sheet);
+        for (int s = sprites;; ++s) {
+            const std::string path = (folder / SpriteFileName(vttName, s)).string();
+            if (std::find(old.begin(), old.end(), path) == old.end()) break;
+            stale.push_back(path);
+        }
     }
     if (OpResult moved = files.MoveIn(vttStaged, WriteTarget(job.sheet, settings.overwrite), settings.overwrite);
         !moved)
@@ -304,10 +313,10 @@ std::vector<std::string> VttOutputs(const std::string& vttPath) {
     while (std::getline(in, line)) {
         const size_t fragment = line.find("#xywh=");
         if (fragment == std::string::npos || fragment == 0) continue;
-        const std::string url = line.substr(0, fragment);
         // Only what this tool writes: a sprite beside the file.
-        if (url.find('/') != std::string::npos) continue;
-        const std::string path = (folder / PercentDecoded(url)).string();
+        const std::string name = PercentDecoded(line.substr(0, fragment));
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) continue;
+        const std::string path = (folder / name).string();
         if (std::find(outputs.begin(), outputs.end(), path) == outputs.end()) outputs.push_back(path);
     }
     return outputs;

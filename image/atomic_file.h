@@ -27,6 +27,21 @@ inline std::string StagingNameFor(const std::string& target, const char* tag) {
     return folder + "." + name + tag + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
 }
 
+// The file a write to `path` lands in: links followed (also one whose file
+// does not exist yet), so that a link is written through, not replaced by a
+// plain file.
+inline std::string LinkedFile(const std::string& path) {
+    std::filesystem::path target = path;
+    std::error_code error;
+    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(target, error));
+         ++depth) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target.string();
+}
+
 // Moves a finished file onto `target`: 0, or the errno of the failure. Without
 // `replace` an existing target (even one that appeared a moment ago) is left
 // alone and the move fails with EEXIST.
@@ -70,17 +85,7 @@ private:
 
 inline OpResult AtomicFileWriter::Open() {
     Discard();
-    // A link is written through (even one whose file does not exist yet),
-    // not replaced by a plain file.
-    std::filesystem::path target = m_target;
-    std::error_code error;
-    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(target, error));
-         ++depth) {
-        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
-        if (error) break;
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    m_target = target.string();
+    m_target = LinkedFile(m_target);
     const size_t slash = m_target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);

@@ -67,6 +67,9 @@ double ExactSeeker::ToSeconds(int64_t ts) const { return double(ts) * av_q2d(m_s
 
 bool ExactSeeker::ShouldSeek(int64_t target) const {
     if (!m_decoderPrimed || m_currentPts == AV_NOPTS_VALUE) return true;
+    // Without a keyframe the pictures were searched to the end of the stream
+    // and only the answer was kept: a later target is searched anew.
+    if (!m_sawKey) return true;
     if (target < m_currentPts) return true;
     if (m_aheadPts != AV_NOPTS_VALUE && target < m_aheadPts) return false;  // same frame
     if (m_inputEnded) return false;

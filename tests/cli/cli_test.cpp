@@ -213,14 +213,24 @@ TEST(CliTest, ExistingOutputNeedsOverwriteAndFrameFilesAreNamedByLabel) {
 
     // -y replaces frame files only when the movie succeeds: a sheet that cannot
     // be moved in (a folder in its place) puts the old frames back.
+    // A frame file that is a link is written through, and what it leads to
+    // comes back too; no second name is left anywhere.
     const std::string frame = (dir.path() / "f" / "long.mp4" / "00-00-40.jpg").string();
     const std::string oldFrame = FileBytes(frame);
+    const fs::path linked = dir.path() / "f" / "long.mp4" / "00-01-00.jpg";
+    fs::create_directories(dir.path() / "keep");
+    { std::ofstream(dir.path() / "keep" / "real.jpg") << "mine"; }
+    fs::remove(linked);
+    fs::create_symlink(dir.path() / "keep" / "real.jpg", linked);
     fs::create_directories(dir.path() / "taken.jpg" / "inside");
     run = Sheet({"-y", "-q", "20", "-n", "4", "-o", dir / "taken.jpg", "--frames-dir", dir / "f", movie});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(FileBytes(frame), oldFrame);
     EXPECT_EQ(Names(dir.path() / "f" / "long.mp4"),
               (std::set<std::string>{"00-00-20.jpg", "00-00-40.jpg", "00-01-00.jpg", "00-01-20.jpg"}));
+    EXPECT_TRUE(fs::is_symlink(linked));
+    EXPECT_EQ(FileBytes(dir / "keep/real.jpg"), "mine");
+    EXPECT_EQ(Names(dir.path() / "keep"), std::set<std::string>{"real.jpg"});
 }
 
 // Without frame files the frames are kept at their tiles' size from the moment
@@ -256,6 +266,15 @@ TEST(CliTest, Utf8NamesAndRecursiveSearch) {
     run = Sheet({"-r", "-n", "2", "-O", dir / "out", dir.path().string()});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_TRUE(fs::exists(dir.path() / "out" / (name + ".jpg")));
+
+    // Folder names that are not UTF-8 and differ only in those bytes: each
+    // flag keeps its own.
+    const std::string sheets = dir.path().string() + "/s\xe9";
+    const std::string frames = dir.path().string() + "/f\xe8";
+    run = Sheet({"-n", "2", "-O", sheets, "--frames-dir=" + frames, dir.path().string() + "/sub/" + name});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(fs::exists(sheets + "/" + name + ".jpg"));
+    EXPECT_TRUE(fs::is_directory(frames + "/" + name));
 }
 
 TEST(CliTest, SkipBlankTakesTheFirstLaterPictureWithinAQuarterStep) {

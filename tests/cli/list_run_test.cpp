@@ -99,6 +99,10 @@ TEST(ListRun, ShardsSplitAnyOrderOfAListIntoDisjointParts) {
     EXPECT_EQ(outcomes, (std::multiset<std::string>{dir / "x/same.mp4" + " ok", dir / "y/same.mp4" + " failed",
                                                      dir / "empty" + " failed"}));
 
+    // -o for two movies is bad usage in every shard, as without shards.
+    for (const char* shard : {"1/2", "2/2"})
+        EXPECT_EQ(Sheet({"--shard", shard, "-o", dir / "one.jpg", dir / "x/same.mp4", dir / "y/same.mp4"}).code, 2);
+
     for (const char* bad : {"0/3", "4/3", "a/b", "3", "1/0", "-1/3", "1/3x"}) {
         const Ran run = Sheet({"--shard", bad, "--files-from", dir / "list"});
         EXPECT_EQ(run.code, 2) << bad;

@@ -293,10 +293,17 @@ TEST(VttTest, AFailedMovieLeavesNothingBehind) {
     EXPECT_NE(FileBytes(dir / "out/long100.mp4-2.jpg"), "mine");
     for (const auto& entry : fs::directory_iterator(dir.path() / "out"))
         EXPECT_EQ(entry.path().filename().string().find(".old"), std::string::npos) << entry.path();
-    // Made again with fewer sprites: those only the old file pointed to go.
+    // Made again with fewer sprites: those only the old file pointed to go,
+    // but never a file of someone else's that a cue was edited to show.
+    {
+        std::ofstream vtt(dir.path() / "out" / "long100.mp4.vtt", std::ios::app);
+        vtt << "\n00:01:40.000 --> 00:01:41.000\nposter.jpg#xywh=0,0,1,1\n";
+    }
+    { std::ofstream(dir.path() / "out" / "poster.jpg") << "poster"; }
     run = Sheet({"--vtt", "-y", "--interval", "50", "-O", dir / "out", Clip("long100.mp4")});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(Names(dir.path() / "out"), (std::set<std::string>{"long100.mp4-1.jpg", "long100.mp4.vtt"}));
+    EXPECT_EQ(Names(dir.path() / "out"),
+              (std::set<std::string>{"long100.mp4-1.jpg", "long100.mp4.vtt", "poster.jpg"}));
 
     // A sprite wider than a JPEG file can be is refused by its size, before
     // a movie's worth of pictures is decoded only to fail at the write.

@@ -145,6 +145,28 @@ TEST(PlayerDamaged, FlippedBytesOpenWhereverTheToolsDecodeAPicture) {
     std::printf("damaged files: %d opened (%d with packets skipped), %d refused\n", opened, skipped, refused);
 }
 
+// Its only keyframe dropped: every picture lacks one. Each grab still shows
+// the picture of its own time (those of a later time were once thrown away
+// while the first was looked for, and every grab showed that first one).
+TEST(PlayerDamaged, StreamWithoutAnyKeyframeGivesEachTimeItsOwnPicture) {
+    ScratchDir dir;
+    const std::string movie = dir / "nokey.avi";
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 -c:v mpeg4 -g 1000 "
+                       "-bsf:v \"noise=drop=eq(n\\,0)\" '" + movie + "'"));
+    ASSERT_FALSE(ToolPictureTimes(movie).empty());
+    CMoviePlayer player;
+    player.SetSoundEnabled(false);
+    ASSERT_EQ(player.Open(movie), 0) << player.GetLastErrorText();
+    std::vector<Picture> grabs;
+    for (double at : {1.0, 2.0, 3.0}) {
+        ASSERT_TRUE(player.SetPosition(at, true)) << at;
+        grabs.push_back(Grab(player));
+        EXPECT_NEAR(player.GetCurrentFrameTime(), at, 0.05) << at;
+    }
+    EXPECT_NE(grabs[0].bgr, grabs[1].bgr);
+    EXPECT_NE(grabs[1].bgr, grabs[2].bgr);
+}
+
 // A movie of pictures that each stand alone, with those from `start` seconds
 // on up to `until` zeroed: which pictures decode is then plain.
 std::string MakeBrokenMjpeg(const ScratchDir& dir, double duration, double start, double until) {
