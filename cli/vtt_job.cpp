@@ -223,8 +223,6 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
         if (!frame.image) scaleFailed = true;
     };
     hooks.take = [&](size_t index, GrabbedFrame frame) {
-        // A picture that could not be scaled must not pass for a black tile.
-        if (failure && scaleFailed) failure = OpResult::Failure("out of memory for a thumbnail");
         // A picture missing from a damaged stretch leaves its tile black.
         if (!failure || !frame.image) return;
         failure = writer.Put(int(index), *frame.image);
@@ -232,7 +230,7 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
     };
     hooks.progress = [&](int done, int total) {
         interrupted = progress && !progress(done, total);
-        return !interrupted && bool(failure);
+        return !interrupted && bool(failure) && !scaleFailed;
     };
     if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
     hooks.keyFrames = std::move(keyFrames);
@@ -240,7 +238,8 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
         GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
     facts->frames = taken;
     if (interrupted) return OpResult::Failure("interrupted");
-    if (failure && scaleFailed) failure = OpResult::Failure("out of memory for a thumbnail");
+    // A picture that could not be scaled must not pass for a black tile.
+    if (scaleFailed) return OpResult::Failure("out of memory for a thumbnail");
     if (!failure) return failure;
     // Sprites with tiles missing after a failure would pass for whole ones.
     if (!grabbed) return grabbed;

@@ -287,9 +287,7 @@ const AVFrame* ExactSeeker::Locate(double seconds) {
         DecodeUpTo(target);
         decoded = m_current || m_ahead || m_loose || Cancelled();
     }
-    if (decoded) {
-        // answered from the start
-    } else if (ShouldSeek(target)) {
+    if (!decoded && ShouldSeek(target)) {
         // A seek that cannot be done is reported, never answered with a picture
         // from wherever the demuxer happens to be.
         if (!SeekBefore(target)) return nullptr;
@@ -305,7 +303,7 @@ const AVFrame* ExactSeeker::Locate(double seconds) {
             if (ToSeconds(earlier) < -1.0) break;
             back *= 4.0;
         }
-    } else {
+    } else if (!decoded) {
         DecodeUpTo(target);
     }
     if (Cancelled()) return nullptr;

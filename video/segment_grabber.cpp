@@ -10,9 +10,6 @@
 #include "image/index_pool.h"
 #include "video/exact_seeker.h"
 
-namespace {
-}  // namespace
-
 SegmentGrabber::SegmentGrabber() = default;
 SegmentGrabber::~SegmentGrabber() = default;
 
