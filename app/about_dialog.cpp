@@ -8,7 +8,7 @@
 
 #include "res/app_title.h"
 #include "res/icons.h"
-#include "video/library_versions.h"
+#include "version/library_versions.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Reelcap"));

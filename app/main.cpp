@@ -5,7 +5,7 @@
 #include "app/reelcap_app.h"
 #include "res/app_title.h"
 #include "settings/options_store.h"
-#include "video/library_versions.h"
+#include "version/library_versions.h"
 
 int main(int argc, char** argv) {
     // Asked from a terminal, often for a bug report: answered before any

@@ -18,13 +18,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "capture/grab_sequence.h"
+#include "grabbing/grab_sequence.h"
 #include "app/video_area.h"
 #include "res/app_title.h"
 #include "res/commands.h"
 #include "res/icons.h"
 #include "strip/view/thumb_strip.h"
-#include "video/movie_player.h"
+#include "playback/movie_player.h"
 
 CMainFrame::EventPause::EventPause(CMainFrame& frame) : m_notifier(frame.m_eventNotifier.get()) {
     if (m_notifier) m_notifier->setEnabled(false);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "capture/movie_details.h"
+#include "sheet/movie_details.h"
 
 class CMoviePlayer;
 class CThumbStrip;

@@ -3,14 +3,14 @@
 #include <filesystem>
 
 #include "app/app_message.h"
-#include "capture/folder_pictures.h"
-#include "capture/frame_files.h"
-#include "capture/player_details.h"
+#include "strip/folder_pictures.h"
+#include "strip/frame_files.h"
+#include "sheet/movie_details.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
 #include "app/video_area.h"
 #include "strip/view/thumb_strip.h"
-#include "video/movie_player.h"
+#include "playback/movie_player.h"
 #include "widgets/progress_steps.h"
 
 void CMainFrame::OpenMovie(const std::string& path) {
@@ -30,7 +30,10 @@ void CMainFrame::OpenMovie(const std::string& path) {
         ShowAppMessage(this, why);
         return;
     }
-    m_details = DetailsOfOpenedMovie(*m_player, path);
+    int32_t width = 0;
+    int32_t height = 0;
+    m_player->GetNativeVideoSize(&width, &height);
+    m_details = DetailsOfMovieFile(path, width, height, m_player->GetDuration());
 
     m_playMode = ModeStopped;
     m_player->SetTimeFormat(TimeFormat::MediaTime);

@@ -2,12 +2,12 @@
 #include <string>
 
 #include "app/app_message.h"
-#include "capture/grab_sequence.h"
+#include "grabbing/grab_sequence.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
 #include "app/video_area.h"
 #include "strip/view/thumb_strip.h"
-#include "video/movie_player.h"
+#include "playback/movie_player.h"
 #include "widgets/progress_steps.h"
 #include "widgets/prompts.h"
 

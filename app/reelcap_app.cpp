@@ -7,7 +7,7 @@
 
 #include "app/about_dialog.h"
 #include "app/main_frame.h"
-#include "capture/movie_files.h"
+#include "decoding/movie_files.h"
 #include "app/recent_movies.h"
 #include "app/remembered_folders.h"
 #include "app/sheet_commands.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/movie_details.h"
+#include "sheet/movie_details.h"
 #include "image/dib_image.h"
 
 class QWidget;

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "video/video_image.h"
+#include "decoding/video_image.h"
 
 class QPainter;
 

@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "capture/folder_pictures.h"
+#include "strip/folder_pictures.h"
 #include "app/main_frame.h"
 #include "bench_folder.h"
 #include "strip/view/thumb_strip.h"

@@ -9,7 +9,7 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
-#include "video/frame_converter.h"
+#include "decoding/frame_converter.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "capture/grab_sequence.h"
+#include "grabbing/grab_sequence.h"
 #include "image/dib_image.h"
-#include "video/movie_player.h"
+#include "playback/movie_player.h"
 
 namespace {
 

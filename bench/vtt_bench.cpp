@@ -21,7 +21,7 @@
 
 #include "bench/bench_folder.h"
 #include "bench/bench_process.h"
-#include "video/key_frame_index.h"
+#include "decoding/key_frame_index.h"
 
 
 namespace {

@@ -10,7 +10,7 @@
 #include "cli/list_flags.h"
 #include "settings/options_store.h"
 #include "sheet/sheet_layout.h"
-#include "video/library_versions.h"
+#include "version/library_versions.h"
 
 namespace {
 

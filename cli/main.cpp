@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "image/index_pool.h"
-#include "image/memory_budget.h"
+#include "base/index_pool.h"
+#include "base/memory_budget.h"
 #include "cli/memory_gate.h"
 #include "cli/movie_flow.h"
 #include "cli/movie_list.h"

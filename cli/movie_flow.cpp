@@ -2,11 +2,11 @@
 
 #include <chrono>
 
-#include "capture/grab_sequence.h"
-#include "capture/target_grabs.h"
-#include "image/index_pool.h"
+#include "grabbing/grab_sequence.h"
+#include "grabbing/target_grabs.h"
+#include "base/index_pool.h"
 #include "cli/skip_existing.h"
-#include "video/segment_grabber.h"
+#include "grabbing/segment_grabber.h"
 
 std::string FailureLine(const std::string& movie, const std::string& why) { return movie + ": " + why; }
 

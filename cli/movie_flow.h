@@ -10,7 +10,7 @@
 
 #include "cli/memory_gate.h"
 #include "cli/report.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 // What a job tells about the movie it made (also when it failed part way).
 class SegmentGrabber;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 // Paths from `list` ("-" for standard input), in the order given; blank
 // entries are left out. A path is taken byte for byte, except that in

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "capture/movie_files.h"
+#include "decoding/movie_files.h"
 #include "cli/shard.h"
 
 namespace fs = std::filesystem;

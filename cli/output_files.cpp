@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "image/atomic_file.h"
+#include "base/atomic_file.h"
 
 bool PathTaken(const std::string& path) {
     struct stat info {};

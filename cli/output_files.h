@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 // True when anything stands at `path`, a dangling link included.
 bool PathTaken(const std::string& path);

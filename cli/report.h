@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 struct MovieReport {
     enum Status { Ok, Failed, Skipped };

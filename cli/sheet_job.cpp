@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "cli/output_files.h"
-#include "capture/frame_files.h"
-#include "image/atomic_file.h"
-#include "capture/grab_sequence.h"
-#include "capture/target_grabs.h"
-#include "capture/player_details.h"
+#include "strip/frame_files.h"
+#include "base/atomic_file.h"
+#include "grabbing/grab_sequence.h"
+#include "grabbing/target_grabs.h"
+#include "sheet/movie_details.h"
 #include "sheet/compose_sheet.h"
-#include "video/segment_grabber.h"
+#include "grabbing/segment_grabber.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include "cli/memory_gate.h"
 #include "cli/movie_flow.h"
 #include "cli/movie_plan.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 // `progress` gets (frames grabbed, frames asked for) after every step and
 // answers false to give up (the movie then fails as interrupted). `facts`,

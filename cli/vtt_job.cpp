@@ -16,15 +16,15 @@
 #include <vector>
 
 #include "cli/output_files.h"
-#include "capture/grab_sequence.h"
-#include "capture/target_grabs.h"
-#include "image/atomic_file.h"
+#include "grabbing/grab_sequence.h"
+#include "grabbing/target_grabs.h"
+#include "base/atomic_file.h"
 #include "image/dib_image.h"
 #include "sheet/compose_sheet.h"
 #include "sheet/sheet_layout.h"
 #include "sheet/sprite_layout.h"
-#include "video/key_frame_index.h"
-#include "video/segment_grabber.h"
+#include "decoding/key_frame_index.h"
+#include "grabbing/segment_grabber.h"
 
 namespace fs = std::filesystem;
 

@@ -10,7 +10,7 @@
 #include "cli/command_line.h"
 #include "cli/movie_flow.h"
 #include "cli/movie_plan.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 // job.sheet names the WebVTT file. `progress` gets (pictures taken, cues)
 // after every cue and answers false to give up (the movie then fails as

@@ -17,10 +17,10 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "capture/target_grabs.h"
-#include "video/media_source.h"
-#include "video/movie_player.h"
-#include "video/segment_grabber.h"
+#include "grabbing/target_grabs.h"
+#include "decoding/media_source.h"
+#include "playback/movie_player.h"
+#include "grabbing/segment_grabber.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "image/gdi_types.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 class QImage;
 class QFont;

@@ -25,10 +25,10 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "image/atomic_file.h"
+#include "base/atomic_file.h"
 #include "image/dib_image.h"
-#include "image/memory_budget.h"
-#include "image/read_file.h"
+#include "base/memory_budget.h"
+#include "base/read_file.h"
 
 namespace {
 

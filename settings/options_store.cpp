@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "image/atomic_file.h"
-#include "image/read_file.h"
+#include "base/atomic_file.h"
+#include "base/read_file.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // writes the record back unconditionally.
 #include <string>
 
-#include "image/op_result.h"
+#include "base/op_result.h"
 #include "settings/sheet_options.h"
 
 // Reads a stored record without creating, writing or owning the file (tools

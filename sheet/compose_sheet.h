@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/movie_details.h"
+#include "sheet/movie_details.h"
 #include "image/dib_image.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 #include "settings/sheet_options.h"
 #include "sheet/sheet_layout.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture/movie_details.h"
+#include "sheet/movie_details.h"
 #include "settings/sheet_options.h"
 
 // Every non-overlapping occurrence of `from`, left to right, replaced by `to`.

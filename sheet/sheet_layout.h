@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/gdi_types.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 #include "settings/sheet_options.h"
 
 struct FrameSize {

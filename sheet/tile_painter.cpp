@@ -4,7 +4,7 @@
 #include <atomic>
 #include <new>
 
-#include "image/index_pool.h"
+#include "base/index_pool.h"
 
 namespace {
 

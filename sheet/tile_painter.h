@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "image/dib_image.h"
-#include "image/op_result.h"
+#include "base/op_result.h"
 
 // tiles[k] receives frames[k]; frames fill the grid row by row, `columns` to a
 // row. Every tile must lie inside the sheet. Fails when memory runs out on any

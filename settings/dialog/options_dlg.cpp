@@ -16,7 +16,7 @@
 #include <string>
 
 #include "image/log_font.h"
-#include "settings/typed_number.h"
+#include "base/typed_number.h"
 #include "res/app_title.h"
 #include "widgets/color_button.h"
 #include "widgets/dialog_units.h"

@@ -24,7 +24,7 @@
 #include "strip/view/thumb_strip.h"
 #include "support/scripted_prompts.h"
 #include "support/test_paths.h"
-#include "video/movie_player.h"
+#include "playback/movie_player.h"
 #include "widgets/when_modal.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 
 #include "app/video_area.h"
 #include "support/test_paths.h"
-#include "video/movie_player.h"
+#include "playback/movie_player.h"
 
 namespace {
 

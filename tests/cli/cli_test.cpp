@@ -9,8 +9,8 @@
 #include <random>
 #include <set>
 
-#include "capture/grab_sequence.h"
-#include "video/movie_player.h"
+#include "grabbing/grab_sequence.h"
+#include "playback/movie_player.h"
 #include "image/dib_image.h"
 #include "settings/sheet_options.h"
 #include "sheet/sheet_layout.h"

@@ -17,12 +17,12 @@
 #include <set>
 #include <sstream>
 
-#include "capture/grab_sequence.h"
+#include "grabbing/grab_sequence.h"
 #include "image/dib_image.h"
 #include "support/sheet_program.h"
 #include "support/test_paths.h"
-#include "video/key_frame_index.h"
-#include "video/movie_player.h"
+#include "decoding/key_frame_index.h"
+#include "playback/movie_player.h"
 
 namespace fs = std::filesystem;
 

@@ -1,22 +1,13 @@
-# Checks every #include "folder/..." line of the source folders against the
-# layer order of layers.txt: a folder may include its own headers and those of
-# folders on lines above its own. Prints the folder graph it found.
+# Checks every #include of the source folders against the layer order of
+# layers.txt: a folder may include its own headers and those of folders on
+# lines above its own. Project headers count however they are written: with
+# quotes or angle brackets; a path with ".." is refused outright, because it
+# can name any folder from anywhere. Prints the folder graph it found.
 #   cmake -DROOT=<repository> -P check_layers.cmake
 if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<repository> -P check_layers.cmake")
 endif()
-
-file(STRINGS "${ROOT}/layers.txt" lines REGEX "^[^#]")
-set(units "")
-set(level 0)
-foreach(line ${lines})
-  string(REGEX REPLACE "[ \t]+" ";" folders "${line}")
-  foreach(unit ${folders})
-    list(APPEND units ${unit})
-    set(LEVEL_${unit} ${level})
-  endforeach()
-  math(EXPR level "${level} + 1")
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/read_layers.cmake)
 
 # The deepest layer folder that holds `path` (a path relative to the root).
 function(unit_of path out)
@@ -50,9 +41,18 @@ foreach(file ${all})
     list(APPEND errors "${file}: its folder is not in layers.txt")
     continue()
   endif()
-  file(STRINGS "${ROOT}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
+  file(STRINGS "${ROOT}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line ${includes})
-    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+    string(REGEX REPLACE "^[^\"<]*[\"<]([^\">]*)[\">].*$" "\\1" header "${line}")
+    if(header MATCHES "(^|/)\\.\\.(/|$)")
+      list(APPEND errors "${file} includes ${header}: a path with .. escapes the layers")
+      continue()
+    endif()
+    # Same-folder headers ("name.h") and system or library headers (<vector>,
+    # <libavcodec/avcodec.h>) are no project folder's.
+    if(NOT header MATCHES "/" OR NOT EXISTS "${ROOT}/${header}")
+      continue()
+    endif()
     get_filename_component(headerDir "${header}" DIRECTORY)
     unit_of("${headerDir}" target)
     if(target STREQUAL unit)
@@ -71,7 +71,4 @@ list(REMOVE_DUPLICATES edges)
 list(SORT edges)
 string(REPLACE ";" "\n  " graph "${edges}")
 message("Folder graph (an arrow points down a layer):\n  ${graph}")
-if(errors)
-  string(REPLACE ";" "\n  " text "${errors}")
-  message(FATAL_ERROR "Includes against the layer order of layers.txt:\n  ${text}")
-endif()
+fail_on_errors("Includes against the layer order of layers.txt")

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "video/audio_sink.h"
+#include "playback/audio_sink.h"
 
 struct FakeSinkPlan {
     enum Kind { RealTime, Stall, Fail } kind = RealTime;
