@@ -18,7 +18,6 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "grabbing/grab_sequence.h"
 #include "app/video_area.h"
 #include "res/app_title.h"
 #include "res/commands.h"
@@ -237,7 +236,12 @@ void CMainFrame::SetSliderPos(double seconds) {
 
 void CMainFrame::SeekBy(double delta) {
     if (!m_player) return;
-    SeekPlayerBy(*m_player, delta);
+    // Clamped to the movie; a movie that is not running shows the exact
+    // picture at the new position.
+    double target = m_player->GetCurrentPosition() + delta;
+    if (target > m_player->GetDuration()) target = m_player->GetDuration();
+    if (target < 0.0) target = 0.0;
+    m_player->SetPosition(target, true);
     SetSliderPos(m_player->GetCurrentPosition());
     // A stopped or paused movie now holds another picture: show it.
     m_videoArea->update();

@@ -7,7 +7,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "base/op_result.h"
 #include "sheet/movie_details.h"
 
 class CMoviePlayer;
@@ -112,6 +114,9 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // Grab All's frames at `positions`, added to the strip as they come, with
+    // the progress box; `last` gets the position of the last frame added.
+    OpResult GrabPositions(const std::vector<double>& positions, double& last);
     void WatchPlayerEvents();
     void StopWatchingPlayerEvents();
     // While a long command runs its own progress loop, the player's events

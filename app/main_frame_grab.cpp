@@ -1,19 +1,40 @@
 // Grab Current and Grab All.
+#include <QCoreApplication>
+#include <QObject>
+#include <QTimer>
 #include <string>
 
 #include "app/app_message.h"
-#include "grabbing/grab_sequence.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
 #include "app/video_area.h"
-#include "strip/view/thumb_strip.h"
+#include "base/typed_number.h"
+#include "grabbing/background_grab.h"
+#include "grabbing/grab_sequence.h"
 #include "playback/movie_player.h"
+#include "strip/view/thumb_strip.h"
 #include "widgets/progress_steps.h"
 #include "widgets/prompts.h"
 
+namespace {
+
+// How often the progress box is brought up to date while no frame arrives,
+// so that it repaints and answers Cancel at once.
+constexpr int kProgressRefreshMs = 100;
+// Waiting for the grabbing threads handles what they post, timers and
+// repaints; the user's input waits (the progress box takes it once shown),
+// so no other command runs while Grab All does.
+constexpr QEventLoop::ProcessEventsFlags kWaitWithoutInput =
+    QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents;
+
+}  // namespace
+
 void CMainFrame::OnGrabCurrent() {
     if (!m_player) return;
-    GrabbedFrame frame = GrabCurrentFrame(*m_player);
+    const VideoImagePtr picture = m_player->CurrentPicture();
+    if (!picture) return;
+    // The label is the position read after the picture was taken.
+    GrabbedFrame frame = FrameOfPicture(*picture, m_player->GetCurrentPosition());
     if (frame.image) m_strip->AddFrame(std::move(frame.image), frame.label.c_str());
 }
 
@@ -34,17 +55,51 @@ void CMainFrame::OnGrabAll() {
     }
 
     OnStop();
-    EventPause pause(*this);
-    ProgressSteps progress(this, QStringLiteral("Grabbing frames..."));
-    GrabAllHooks hooks;
-    hooks.afterSeek = [this](double) {
+    const std::vector<double> positions = EvenStepPositions(0.0, m_player->GetDuration(), n);
+    if (positions.empty()) return;
+    double last = -1.0;
+    const OpResult grabbed = GrabPositions(positions, last);
+    // The movie stays stopped where the last frame was taken, as if the
+    // player had stepped there.
+    if (last >= 0.0) {
+        m_player->SetPosition(last, true);
         SetSliderPos(m_player->GetCurrentPosition());
         m_videoArea->update();
-    };
-    hooks.take = [this](GrabbedFrame frame) {
-        m_strip->AddFrame(std::move(frame.image), frame.label.c_str());
-    };
-    // Frames grabbed before a Cancel stay in the strip.
-    hooks.progress = [&progress](int done, int total) { return progress.Step(done, total); };
-    GrabEvenlySpaced(*m_player, n, hooks);
+    }
+    if (!grabbed) ShowAppMessage(this, "No frames could be grabbed: " + grabbed.message, Prompts::Icon::Warning);
+}
+
+OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double& last) {
+    EventPause pause(*this);
+    ProgressSteps progress(this, QStringLiteral("Grabbing frames..."));
+    // Wakes this thread's event loop from the grabbing threads; queued calls
+    // still waiting when it goes are dropped with it.
+    QObject waker;
+    QTimer refresh;
+    refresh.start(kProgressRefreshMs);
+    BackgroundGrab grab(m_player->GetFileName(), positions,
+                        [&waker] { QMetaObject::invokeMethod(&waker, [] {}, Qt::QueuedConnection); });
+    const int total = int(positions.size());
+    int done = 0;
+    while (true) {
+        // Read before taking, so that frames that came just before the end
+        // are still collected below.
+        const bool finished = grab.Finished();
+        for (GrabbedFrame& frame : grab.Take()) {
+            if (frame.image) {
+                m_strip->AddFrame(std::move(frame.image), frame.label.c_str());
+                last = positions[size_t(done)];
+            }
+            ++done;
+        }
+        // Frames taken before a Cancel stay in the strip; later ones are not
+        // added.
+        if (!progress.Step(done, total)) break;
+        if (finished) break;
+        QCoreApplication::processEvents(kWaitWithoutInput);
+    }
+    // After a Cancel the threads give way within a picture's decode; the run
+    // waits for them as it goes.
+    grab.Stop();
+    return progress.Cancelled() ? OpResult::Success() : grab.Result();
 }

@@ -95,7 +95,7 @@ OpResult GrabSheetFrames(const MovieJob& job, const CliSettings& settings,
     out.details = DetailsOfMovieFile(job.movie, width, height, duration);
 
     const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
-    const std::vector<double> latest = EvenStepLimits(0.0, duration, settings.frames, GrabAllHooks{}.lookAhead);
+    const std::vector<double> latest = EvenStepLimits(0.0, duration, settings.frames, kBlankLookAhead);
     TargetGrabHooks hooks;
     std::vector<FrameSize> sizeOf(positions.size());
     if (!tiles.empty()) {

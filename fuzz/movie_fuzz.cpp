@@ -99,7 +99,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const double duration = player.GetDuration();
     std::vector<double> positions;
     for (int k = 1; k <= 3; ++k) positions.push_back(duration * k / 4);
-    player.ExpectPositions(positions);
     for (double at : positions) {
         player.SetPosition(at, true);
         uint8_t* block = nullptr;

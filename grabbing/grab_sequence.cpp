@@ -1,41 +1,14 @@
 #include "grabbing/grab_sequence.h"
 
 #include <algorithm>
-#include <cctype>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "sheet/movie_details.h"
 #include "base/memory_budget.h"
-#include "playback/movie_player.h"
-
-OpResult OpenForGrabbing(CMoviePlayer& player, const std::string& movie, int32_t& width, int32_t& height) {
-    player.SetSoundEnabled(false);
-    if (player.Open(movie) < 0) return OpResult::Failure(player.GetLastErrorText());
-    width = height = 0;
-    if (!player.GetNativeVideoSize(&width, &height) || width < 1 || height < 1)
-        return OpResult::Failure(kNoVideoStreamText);
-    return OpResult::Success();
-}
-
-GrabbedFrame GrabCurrentFrame(CMoviePlayer& player) {
-    const VideoImagePtr picture = player.CurrentPicture();
-    if (!picture) return {};
-    // The label is the position read after the picture was taken.
-    return FrameOfPicture(*picture, player.GetCurrentPosition());
-}
-
-double SeekPlayerBy(CMoviePlayer& player, double seconds) {
-    const double duration = player.GetDuration();
-    double target = player.GetCurrentPosition() + seconds;
-    if (target > duration) target = duration;
-    if (target < 0.0) target = 0.0;
-    player.SetPosition(target, true);
-    return target;
-}
+#include "decoding/player_types.h"
+#include "sheet/movie_details.h"
 
 GrabbedFrame FrameOfPicture(const VideoImage& picture, double position) {
     GrabbedFrame frame;
@@ -66,23 +39,6 @@ GrabbedFrame FirstAcceptedAfter(double position, double shown, double frameDurat
     }
 }
 
-namespace {
-
-// FirstAcceptedAfter on the player, from the picture on screen; moves the player.
-GrabbedFrame FirstAcceptedAfter(CMoviePlayer& player, double limit,
-                                const std::function<bool(const CDibImage&)>& rejects) {
-    const PictureProbe probe = [&](double position, GrabbedFrame& frame, double& shown) {
-        if (!player.SetPosition(position, true)) return false;
-        shown = player.GetCurrentFrameTime();
-        frame = GrabCurrentFrame(player);
-        return true;
-    };
-    return FirstAcceptedAfter(player.GetCurrentPosition(), player.GetCurrentFrameTime(), player.GetFrameDuration(),
-                              std::min(limit, player.GetDuration()), probe, rejects);
-}
-
-}  // namespace
-
 double LumaDeviation(const CDibImage& image) {
     const int width = image.Width();
     const int height = image.Height();
@@ -106,19 +62,6 @@ double LumaDeviation(const CDibImage& image) {
     return std::sqrt(std::max(0.0, squares / count - mean * mean));
 }
 
-namespace {
-
-// Lets the player's workers go however the sequence ends.
-struct ExpectedPositions {
-    CMoviePlayer& player;
-    ExpectedPositions(CMoviePlayer& p, std::vector<double> targets) : player(p) {
-        player.ExpectPositions(std::move(targets));
-    }
-    ~ExpectedPositions() { player.ExpectPositions({}); }
-};
-
-}  // namespace
-
 std::vector<double> EvenStepPositions(double start, double duration, int n) {
     std::vector<double> targets;
     if (n < 1) return targets;
@@ -137,7 +80,7 @@ std::vector<double> EvenStepLimits(double start, double duration, int n, double 
     const double step = duration / (double(n) + 1.0);
     double previous = start;
     // Each step asks for the settled position before it plus a step, clamped;
-    // the limit counts from that asked time, as SeekPlayerBy answers it.
+    // the limit counts from that asked time.
     for (double position : EvenStepPositions(start, duration, n)) {
         limits.push_back(std::clamp(previous + step, 0.0, std::max(duration, 0.0)) + lookAhead * step);
         previous = position;
@@ -145,54 +88,11 @@ std::vector<double> EvenStepLimits(double start, double duration, int n, double 
     return limits;
 }
 
-int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks) {
-    if (n < 1) return 0;
-    const double step = player.GetDuration() / (double(n) + 1.0);
-    const ExpectedPositions expected(player, EvenStepPositions(player.GetCurrentPosition(), player.GetDuration(), n));
-    for (int k = 0; k < n; ++k) {
-        const double position = SeekPlayerBy(player, step);
-        if (hooks.afterSeek) hooks.afterSeek(position);
-        GrabbedFrame frame = GrabCurrentFrame(player);
-        if (frame.image && hooks.rejects && hooks.rejects(*frame.image)) {
-            GrabbedFrame later = FirstAcceptedAfter(player, position + hooks.lookAhead * step, hooks.rejects);
-            if (later.image) frame = std::move(later);
-            // The next step counts from this target, not from the pictures tried.
-            player.SetPosition(position, false);
-        }
-        if (frame.image && hooks.take) hooks.take(std::move(frame));
-        if (hooks.progress && !hooks.progress(k + 1, n)) return k + 1;
-    }
-    return n;
-}
-
 uint64_t GrabMemoryNeed(int width, int height, int n) {
     if (n < 1 || width < 1 || height < 1) return 0;
     // The full picture plus its thumbnail and the decoder's working copies.
     const uint64_t perFrame = uint64_t(CDibImage::StrideFor(width)) * uint64_t(height) * 5 / 4;
     return perFrame * uint64_t(n);
-}
-
-int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, const std::vector<double>& latest,
-                    const GrabAllHooks& hooks) {
-    const int n = int(positions.size());
-    if (n < 1) return 0;
-    std::vector<double> targets;
-    targets.reserve(positions.size());
-    for (double p : positions) targets.push_back(player.SeekedPosition(p));
-    const ExpectedPositions expected(player, targets);
-    for (int k = 0; k < n; ++k) {
-        const double position = targets[size_t(k)];
-        player.SetPosition(position, true);
-        if (hooks.afterSeek) hooks.afterSeek(position);
-        GrabbedFrame frame = GrabCurrentFrame(player);
-        if (frame.image && hooks.rejects && hooks.rejects(*frame.image) && size_t(k) < latest.size()) {
-            GrabbedFrame later = FirstAcceptedAfter(player, latest[size_t(k)], hooks.rejects);
-            if (later.image) frame = std::move(later);
-        }
-        if (frame.image && hooks.take) hooks.take(std::move(frame));
-        if (hooks.progress && !hooks.progress(k + 1, n)) return k + 1;
-    }
-    return n;
 }
 
 OpResult CheckGrabMemory(int width, int height, int n, uint64_t available, uint64_t needed, const char* advice) {

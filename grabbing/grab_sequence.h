@@ -1,7 +1,8 @@
 #pragma once
-// Taking frames from a player: the frame on screen, and Grab All's N frames
-// spread evenly over the movie. The window and the command-line tool both step
-// the player through these, so both get the same frames and the same labels.
+// What every grab shares: the grabbed frame and its label, where Grab All's N
+// steps over a movie settle, the blank-picture rule and the memory check. The
+// window and the command-line tool take their frames through one engine
+// (target_grabs.h), so both get the same frames and the same labels.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,64 +11,24 @@
 
 #include "image/dib_image.h"
 #include "base/op_result.h"
-#include "base/typed_number.h"  // AtoiLike, for Grab All's count
 #include "decoding/video_image.h"
-
-class CMoviePlayer;
 
 struct GrabbedFrame {
     std::unique_ptr<CDibImage> image;
     std::string label;  // FormatTimeLabel of the position after the grab
 };
 
-// Opens `movie` without sound for grabbing and reads its picture size (with
-// the rotation applied); refused with the player's reason, or when the file
-// has no picture to grab.
-OpResult OpenForGrabbing(CMoviePlayer& player, const std::string& movie, int32_t& width, int32_t& height);
+// How far past the time it asked for a step looks for a replacement of a
+// blank picture, in steps.
+constexpr double kBlankLookAhead = 0.25;
 
-// The picture on screen and the position read after taking it; an empty image
-// when the player has none (a frame that cannot be grabbed is left out).
-GrabbedFrame GrabCurrentFrame(CMoviePlayer& player);
-
-// Relative seek clamped to 0 ... duration, showing the exact frame there when
-// the movie is not running. Answers the position asked for.
-double SeekPlayerBy(CMoviePlayer& player, double seconds);
-
-
-struct GrabAllHooks {
-    // After each seek, before its grab (the window moves its slider here).
-    std::function<void(double position)> afterSeek;
-    // Every grabbed frame in order; frames the player could not give are left out.
-    std::function<void(GrabbedFrame frame)> take;
-    // After each step with (steps done, N); false stops the sequence there.
-    std::function<bool(int done, int total)> progress;
-    // Optional, unset in the window: true for a picture that should not stand
-    // for its step (see IsNearlyUniform). It is then replaced by the first later
-    // picture this accepts, no later than `lookAhead` steps after the target and
-    // labelled with that picture's own time; when there is none, it stays.
-    std::function<bool(const CDibImage&)> rejects;
-    double lookAhead = 0.25;
-};
-
-// N steps of duration / (N + 1) from the player's current position (callers
-// rewind first), grabbing the frame after each. Nothing for N < 1. Answers the
-// number of steps taken (less than N only when progress stopped it).
-int GrabEvenlySpaced(CMoviePlayer& player, int n, const GrabAllHooks& hooks);
-
-// Where GrabEvenlySpaced's n steps of duration / (n + 1) from `start` settle.
+// Where Grab All's n steps of duration / (n + 1) from `start` settle: each
+// step goes from where the one before settled, clamped to the movie, as a
+// player stepping forward lands.
 std::vector<double> EvenStepPositions(double start, double duration, int n);
-// How far GrabEvenlySpaced looks for a replacement of a blank picture at each
-// of those steps (`lookAhead` steps past the time it asked for).
+// How far the blank-picture rule looks for a replacement at each of those
+// steps (`lookAhead` steps past the time it asked for).
 std::vector<double> EvenStepLimits(double start, double duration, int n, double lookAhead);
-
-// Grabs the exact frame at each of `positions` (ascending, absolute seconds),
-// with the player told of them all first so that its workers decode ahead,
-// and the same blank-picture rule as GrabEvenlySpaced: a rejected picture is
-// replaced by the first later one accepted, no later than `latest[k]` seconds
-// (one entry per position; nothing is looked for when `latest` is empty).
-// `hooks.lookAhead` is not used. Answers the number of positions taken.
-int GrabAtPositions(CMoviePlayer& player, const std::vector<double>& positions, const std::vector<double>& latest,
-                    const GrabAllHooks& hooks);
 
 // The picture as a grabbed frame labelled with `position`; an empty frame when
 // memory cannot be had.

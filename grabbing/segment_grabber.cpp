@@ -18,6 +18,9 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
     m_firstWidth = m_firstHeight = 0;
     m_idle.clear();
     auto firstSeeker = std::make_unique<ExactSeeker>();
+    // A stop asked for from another thread breaks off the open's reads too.
+    m_cancel = m_stopRequested.load();
+    firstSeeker->SetCancelFlag(&m_cancel);
     // One decoding thread: this decoder becomes one of the workers, which
     // are the parallelism.
     int rc = firstSeeker->Open(path, message, 1);
@@ -33,8 +36,8 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
             m_firstWidth = first.Width();
             m_firstHeight = first.Height();
         } else {
-            message = kNoPictureText;
-            rc = AVERROR_INVALIDDATA;
+            message = m_cancel ? "stopped" : kNoPictureText;
+            rc = m_cancel ? AVERROR_EXIT : AVERROR_INVALIDDATA;
         }
     }
     if (rc < 0) {
@@ -42,6 +45,7 @@ int SegmentGrabber::Open(const std::string& path, std::string& message) {
         m_path.clear();
         return rc;
     }
+    firstSeeker->SetCancelFlag(nullptr);
     // It decodes on one thread, as the workers do; it becomes one of them.
     m_idle.push_back({std::move(firstSeeker), 1});
     return 0;
@@ -98,6 +102,7 @@ std::unique_ptr<ExactSeeker> SegmentGrabber::TakeIdleSeeker(unsigned decoderThre
         }
     }
     auto seeker = std::make_unique<ExactSeeker>();
+    seeker->SetCancelFlag(&m_cancel);
     std::string message;
     if (seeker->Open(m_path, message, int(decoderThreads)) < 0 || !seeker->IsOpen()) {
         failure = message.empty() ? kOpenFailedText : message;
@@ -122,8 +127,12 @@ OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& 
     threads = unsigned(std::min<size_t>(threads, segments));
     // The workers are the parallelism; a lone worker lets its decoder use the cores.
     const unsigned decoderThreads = threads > 1 ? 1 : 0;
+    // Cleared before the stop request is read, so that a request made at any
+    // moment ends up cancelling this run.
+    m_cancel = false;
+    if (m_stopRequested) m_cancel = true;
+    std::atomic<bool>& cancel = m_cancel;
     std::atomic<bool> stopped{false};
-    std::atomic<bool> cancel{false};
     std::mutex failureMutex;
     std::string failure;
     // Stops every worker: the reads in progress are broken off.
@@ -134,7 +143,7 @@ OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& 
         cancel = true;
     };
     auto work = [&](size_t segment) {
-        if (stopped) return;
+        if (stopped || cancel) return;
         // IndexPool's threads must not throw: whatever goes wrong ends this
         // run with a reason instead of the program.
         try {
@@ -146,7 +155,7 @@ OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& 
             }
             seeker->SetCancelFlag(&cancel);
             Source source(*seeker, m_info.duration);
-            for (size_t k = starts[segment]; k < starts[segment + 1] && !stopped; ++k) {
+            for (size_t k = starts[segment]; k < starts[segment + 1] && !stopped && !cancel; ++k) {
                 if (!visit(k, source)) {
                     stopped = true;
                     cancel = true;
@@ -167,4 +176,9 @@ OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& 
     pool.Join();
     if (!failure.empty()) return OpResult::Failure(failure);
     return OpResult::Success();
+}
+
+void SegmentGrabber::RequestStop() {
+    m_stopRequested = true;
+    m_cancel = true;
 }

@@ -7,6 +7,7 @@
 // that stretch once, forward, skipping what nothing refers to. Separate
 // segments decode on separate threads, each with its own demuxer.
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -70,6 +71,11 @@ public:
     OpResult Run(const std::vector<double>& positions, const Visit& visit, unsigned threads = 0,
              const std::vector<double>& keyTimes = {});
 
+    // From any thread: the Run under way, and any later one, stops soon: no
+    // new visit starts and the reads and decodes in progress are broken off.
+    // What was visited stays visited; a stop is no failure.
+    void RequestStop();
+
     // How Run would split `positions`: the index where each segment starts.
     std::vector<size_t> SegmentStarts(const std::vector<double>& positions, const std::vector<double>& keyTimes) const;
 
@@ -94,4 +100,8 @@ private:
     };
     mutable std::mutex m_idleMutex;
     std::vector<Idle> m_idle;
+    // The decoders of a Run follow m_cancel; m_stopRequested keeps a stop
+    // asked for before Run began.
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_cancel{false};
 };

@@ -1,15 +1,11 @@
 #include "playback/movie_player.h"
 
-#include <algorithm>
 #include <cmath>
-#include <mutex>
-#include <new>
 #include <system_error>
 #include <thread>
 
 #include "playback/event_signal.h"
 #include "decoding/exact_seeker.h"
-#include "playback/grab_prefetcher.h"
 #include "playback/playback_engine.h"
 
 namespace {
@@ -90,8 +86,7 @@ long CMoviePlayer::Open(const char* fileName) {
 
 long CMoviePlayer::Close() {
     m_state = Closed;
-    ReleasePrefetch();
-    m_aheadHits = 0;
+    m_path.clear();
     if (m_engine) {
         m_engine->SetFrameCallback(nullptr);
         // The engine posts to the event queue until its threads are gone.
@@ -102,17 +97,11 @@ long CMoviePlayer::Close() {
     return 0;
 }
 
-void CMoviePlayer::ReleasePrefetch() {
-    Retire(std::move(m_prefetch));
-    m_expected.clear();
-}
-
 long CMoviePlayer::Play() {
     if (!m_engine) return 1;
     const double position = GetCurrentPosition();
     const double duration = GetDuration();
     if (std::fabs(duration - position) < 1.0) SetPosition(0.0, false);
-    ReleasePrefetch();  // playback needs the cores
     m_state = Running;
     m_engine->SetRunning(true);
     return 1;
@@ -142,67 +131,10 @@ bool CMoviePlayer::SetPosition(double position, bool refreshWhenStopped) {
     position = SeekedPosition(position);
     m_engine->Seek(position);
     if (!refreshWhenStopped || m_state == Running || !m_seeker || !m_seeker->IsOpen()) return true;
-    VideoImagePtr image = ExactFrame(position);
+    VideoImagePtr image = m_seeker->FrameAt(position);
     if (!image) return false;
     m_engine->ShowImage(std::move(image), position);
     return true;
-}
-
-namespace {
-// Two positions this close are the same (they differ only by rounding).
-constexpr double kSamePosition = 1e-6;
-}  // namespace
-
-void CMoviePlayer::ExpectPositions(std::vector<double> positions) {
-    ReleasePrefetch();
-    if (!m_engine || !m_seeker || !m_seeker->IsOpen()) return;
-    double before = GetCurrentPosition();
-    for (double p : positions) {
-        if (!std::isfinite(p)) continue;
-        p = SeekedPosition(p);
-        m_expected.push_back({p, p - before >= kAheadMinGap});
-        before = p;
-    }
-    // The first is asked for at once: the caller's own decoder, already open
-    // and in place, takes it while the workers open theirs for the next ones.
-    PredictExpected(1);
-}
-
-void CMoviePlayer::PredictExpected(size_t skip) {
-    std::vector<double> next;
-    for (size_t i = skip; i < m_expected.size() && i < skip + kAheadTargets; ++i)
-        if (m_expected[i].ahead) next.push_back(m_expected[i].position);
-    if (next.empty()) {
-        Retire(std::move(m_prefetch));
-        return;
-    }
-    try {
-        if (!m_prefetch) m_prefetch = std::make_unique<GrabPrefetcher>(m_path, kAheadWorkers);
-        m_prefetch->Predict(next);
-    } catch (const std::bad_alloc&) {
-        // Decoding ahead is only a speed-up: without memory for it, none.
-        Retire(std::move(m_prefetch));
-    }
-}
-
-VideoImagePtr CMoviePlayer::ExactFrame(double position) {
-    VideoImagePtr image;
-    if (m_prefetch) image = m_prefetch->Take(position, m_seeker->TargetOf(position));
-    if (image)
-        ++m_aheadHits;
-    else
-        image = m_seeker->FrameAt(position);
-    if (!m_expected.empty()) {
-        // An expected position reached: it and those before it are done.
-        const auto reached = std::find_if(m_expected.begin(), m_expected.end(), [&](const Expected& e) {
-            return std::fabs(e.position - position) < kSamePosition;
-        });
-        if (reached != m_expected.end()) {
-            m_expected.erase(m_expected.begin(), reached + 1);
-            PredictExpected(0);
-        }
-    }
-    return image;
 }
 
 bool CMoviePlayer::SetTimeFormat(TimeFormat format) {

@@ -8,14 +8,12 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "decoding/player_types.h"
 #include "decoding/video_image.h"
 
 class EventSignal;
 class ExactSeeker;
-class GrabPrefetcher;
 class PlaybackEngine;
 
 class CMoviePlayer {
@@ -31,6 +29,8 @@ public:
     long Open(const char* fileName);
     long Open(const std::string& fileName) { return Open(fileName.c_str()); }
     const std::string& GetLastErrorText() const { return m_lastError; }
+    // The file the open movie was opened from; empty without one.
+    const std::string& GetFileName() const { return m_path; }
     long Close();
 
     // Running from the current position, or from 0 when within 1 s of the end.
@@ -49,12 +49,6 @@ public:
     // The position SetPosition(position, ...) settles on: clamped to the movie
     // and cut to 100 ns units.
     double SeekedPosition(double position) const;
-    // The exact positions the next refreshing seeks will ask for, in order
-    // (Grab All's steps). Pictures there are decoded ahead on worker threads
-    // while the caller takes the earlier ones; a position that is not listed
-    // is decoded as usual and leaves the list alone. An empty list, Play and
-    // Close let the workers go.
-    void ExpectPositions(std::vector<double> positions);
     bool SetTimeFormat(TimeFormat format);
 
     // Coded size with the rotation applied; false (0 x 0) without a picture.
@@ -90,15 +84,6 @@ public:
     double GetFrameDuration() const;
     // Damaged packets the decoders refused and skipped, since Open.
     int64_t SkippedPackets() const;
-    // Exact seeks answered by pictures decoded ahead (Grab All), since Open.
-    int AheadHits() const { return m_aheadHits; }
-    // How many expected positions are decoded ahead at a time: one more than
-    // the workers, so that a worker that finishes early finds the next job.
-    static constexpr int kAheadTargets = 3;
-    static constexpr int kAheadWorkers = 2;
-    // A position nearer than this to the one before it is left to the
-    // caller's decoder, which reaches it by decoding forward from there.
-    static constexpr double kAheadMinGap = 2.0;
 
 private:
     PlayerState m_state = Closed;
@@ -109,22 +94,5 @@ private:
     std::unique_ptr<EventSignal> m_events;
     std::unique_ptr<PlaybackEngine> m_engine;
     std::unique_ptr<ExactSeeker> m_seeker;
-    // The expected positions not yet asked for, and the workers decoding the
-    // first of them ahead.
     std::string m_path;
-    struct Expected {
-        double position;
-        bool ahead;  // far enough past the one before to be worth a worker
-    };
-    std::vector<Expected> m_expected;
-    std::unique_ptr<GrabPrefetcher> m_prefetch;
-    int m_aheadHits = 0;
-
-    // The exact picture at `position`, decoded ahead when it was expected;
-    // then hands the next expected positions to the workers.
-    VideoImagePtr ExactFrame(double position);
-    // Starts decoding the first expected positions ahead (from `skip` on).
-    void PredictExpected(size_t skip);
-    // Lets go of the pictures decoded ahead and the workers' movies.
-    void ReleasePrefetch();
 };

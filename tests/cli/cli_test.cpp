@@ -10,7 +10,8 @@
 #include <set>
 
 #include "grabbing/grab_sequence.h"
-#include "playback/movie_player.h"
+#include "grabbing/segment_grabber.h"
+#include "grabbing/target_grabs.h"
 #include "image/dib_image.h"
 #include "settings/sheet_options.h"
 #include "sheet/sheet_layout.h"
@@ -299,23 +300,21 @@ TEST(CliTest, SkipBlankTakesTheFirstLaterPictureWithinAQuarterStep) {
     EXPECT_TRUE(IsNearlyUniform(picture));
 }
 
-// The shared Grab All sequence with the blank test on: every step still
-// starts from its own target, whatever pictures were tried after the last one.
+// Grab All's steps with the blank test on: every step still starts from its
+// own target, whatever pictures were tried after the last one.
 TEST(CliTest, SkipBlankKeepsTheStepsOfGrabAll) {
-    CMoviePlayer player;
-    player.SetSoundEnabled(false);
-    ASSERT_EQ(player.Open(Clip("blank_gaps.mp4")), 0) << player.GetLastErrorText();
-    player.Stop();
-    player.SetPosition(0.0, true);
-    std::vector<double> positions;
-    std::vector<std::string> labels;
-    GrabAllHooks hooks;
-    hooks.afterSeek = [&](double position) { positions.push_back(position); };
-    hooks.take = [&](GrabbedFrame frame) { labels.push_back(frame.label); };
-    hooks.rejects = IsNearlyUniform;
-    // 2.4 s apart; 4.8 s is black up to 5.16 s, the picture of 5.2 s replaces it.
-    ASSERT_EQ(GrabEvenlySpaced(player, 3, hooks), 3);
+    SegmentGrabber grabber;
+    int32_t width = 0, height = 0;
+    ASSERT_TRUE(OpenGrabSource(grabber, Clip("blank_gaps.mp4"), width, height));
+    const double duration = grabber.Info().duration;
+    const std::vector<double> positions = EvenStepPositions(0.0, duration, 3);
     ASSERT_EQ(positions.size(), 3u);
     for (size_t k = 0; k < positions.size(); ++k) EXPECT_NEAR(positions[k], 2.4 * double(k + 1), 1e-6) << k;
+    std::vector<std::string> labels;
+    TargetGrabHooks hooks;
+    hooks.take = [&](size_t, GrabbedFrame frame) { labels.push_back(frame.label); };
+    hooks.rejects = IsNearlyUniform;
+    // 2.4 s apart; 4.8 s is black up to 5.16 s, the picture of 5.2 s replaces it.
+    ASSERT_TRUE(GrabTargets(grabber, positions, EvenStepLimits(0.0, duration, 3, kBlankLookAhead), hooks));
     EXPECT_EQ(labels, (std::vector<std::string>{"00:00:02", "00:00:05", "00:00:07"}));
 }

@@ -119,7 +119,8 @@ public:
     CMoviePlayer& Player() { return m_player; }
     std::unique_ptr<CDibImage> At(double seconds, int w, int h) {
         EXPECT_TRUE(m_player.SetPosition(seconds, true));
-        GrabbedFrame frame = GrabCurrentFrame(m_player);
+        const VideoImagePtr picture = m_player.CurrentPicture();
+        GrabbedFrame frame = picture ? FrameOfPicture(*picture, seconds) : GrabbedFrame{};
         auto tile = std::make_unique<CDibImage>();
         tile->Create(w, h);
         if (frame.image) tile->StretchFrom(nullptr, *frame.image);

@@ -1,8 +1,10 @@
-// Grabbing known positions without a player gives what Grab All through the
-// player gives: the same pictures to the byte, the same labels, the same
-// blank-picture replacements, on every kind of clip.
+// The grab engine (Grab All in the window, sheets and sprites in the tool)
+// gives at each position the picture the player shows there: the same
+// pictures to the byte, the same labels, the same blank-picture replacements,
+// on every kind of clip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,17 +34,35 @@ void Keep(Grabs& grabs, const GrabbedFrame& frame) {
     grabs.pixels.push_back(std::move(pixels));
 }
 
+// What a stopped player shows at each of Grab All's positions; with
+// `skipBlank`, a blank picture gives way to the first later one that is not
+// blank, looked for by stepping the player.
 Grabs ThroughPlayer(const std::string& movie, int n, bool skipBlank) {
     Grabs grabs;
     CMoviePlayer player;
-    int32_t width = 0, height = 0;
-    EXPECT_TRUE(OpenForGrabbing(player, movie, width, height));
+    player.SetSoundEnabled(false);
+    EXPECT_EQ(player.Open(movie), 0) << player.GetLastErrorText();
     player.Stop();
-    player.SetPosition(0.0, true);
-    GrabAllHooks hooks;
-    hooks.take = [&](GrabbedFrame frame) { Keep(grabs, frame); };
-    if (skipBlank) hooks.rejects = IsNearlyUniform;
-    GrabEvenlySpaced(player, n, hooks);
+    const double duration = player.GetDuration();
+    const std::vector<double> positions = EvenStepPositions(0.0, duration, n);
+    const std::vector<double> latest = EvenStepLimits(0.0, duration, n, kBlankLookAhead);
+    const PictureProbe probe = [&](double at, GrabbedFrame& frame, double& shown) {
+        if (!player.SetPosition(at, true)) return false;
+        shown = player.GetCurrentFrameTime();
+        frame = FrameOfPicture(*player.CurrentPicture(), at);
+        return true;
+    };
+    for (size_t k = 0; k < positions.size(); ++k) {
+        GrabbedFrame frame;
+        double shown = -1.0;
+        if (!probe(positions[k], frame, shown) || !frame.image) continue;
+        if (skipBlank && IsNearlyUniform(*frame.image)) {
+            GrabbedFrame later = FirstAcceptedAfter(positions[k], shown, player.GetFrameDuration(),
+                                                    std::min(latest[k], duration), probe, IsNearlyUniform);
+            if (later.image) frame = std::move(later);
+        }
+        Keep(grabs, frame);
+    }
     return grabs;
 }
 
@@ -53,7 +73,7 @@ Grabs GrabOnly(const std::string& movie, int n, bool skipBlank) {
     EXPECT_TRUE(OpenGrabSource(grabber, movie, width, height));
     const double duration = grabber.Info().duration;
     const std::vector<double> positions = EvenStepPositions(0.0, duration, n);
-    const std::vector<double> latest = EvenStepLimits(0.0, duration, n, GrabAllHooks{}.lookAhead);
+    const std::vector<double> latest = EvenStepLimits(0.0, duration, n, kBlankLookAhead);
     TargetGrabHooks hooks;
     size_t expected = 0;
     hooks.take = [&](size_t index, GrabbedFrame frame) {

@@ -94,41 +94,6 @@ TEST(PlayerExactness, GrabAllLabelsAndFramesOnHundredSecondMovie) {
     }
 }
 
-TEST(PlayerExactness, ExpectedSeeksStayExactWhenDecodedAhead) {
-    // Expected positions are decoded ahead; the frames must be the same as
-    // without, also for times between them and after a new list. The seeks
-    // follow each other at once, as Grab All's do (workers let go after a
-    // second without requests); the frames are compared afterwards.
-    CMoviePlayer player;
-    ASSERT_EQ(player.Open(Clip("long100.mp4")), 0);
-    player.Stop();
-    const std::string clip = Clip("long100.mp4");
-    std::vector<std::pair<double, Picture>> grabbed;
-    auto seek = [&](double t) {
-        ASSERT_TRUE(player.SetPosition(t, true)) << t;
-        EXPECT_DOUBLE_EQ(player.GetCurrentPosition(), t);
-        grabbed.emplace_back(t, Grab(player));
-    };
-    std::vector<double> targets;
-    for (int k = 0; k < 9; ++k) targets.push_back(3.3 + k * 9.1);
-    player.ExpectPositions(targets);
-    for (double t : targets) seek(t);
-    EXPECT_GE(player.AheadHits(), 5);
-    player.ExpectPositions({49.1, 58.5, 67.6});
-    seek(30.02);  // before the list and not in it: the list stays
-    seek(39.7);
-    seek(49.1);
-    seek(52.0);   // between two expected positions
-    seek(58.5);
-    seek(12.0);   // backwards
-    seek(67.6);
-    EXPECT_GE(player.AheadHits(), 7);
-    for (const auto& [t, picture] : grabbed) {
-        SCOPED_TRACE(t);
-        EXPECT_GE(Psnr(picture, CliFrame(clip, std::floor(t * 25.0 + 1e-6) / 25.0, 64, 48)), 45.0);
-    }
-}
-
 TEST(PlayerExactness, VariableFrameRateGapsShowThePictureBeforeThem) {
     // vfr_gaps.mp4: gaps of 0.64 s after the B-frames at 0.28, 1.88 and 3.48 s.
     const std::string clip = Clip("vfr_gaps.mp4");
