@@ -19,10 +19,12 @@
 #include "grabbing/grab_sequence.h"
 #include "grabbing/target_grabs.h"
 #include "base/atomic_file.h"
+#include "base/read_file.h"
 #include "image/dib_image.h"
 #include "sheet/compose_sheet.h"
 #include "sheet/sheet_layout.h"
 #include "sheet/sprite_layout.h"
+#include "sheet/webvtt.h"
 #include "decoding/key_frame_index.h"
 #include "grabbing/segment_grabber.h"
 
@@ -279,41 +281,24 @@ OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
 }
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// The file name a relative URL path segment stands for.
-std::string PercentDecoded(const std::string& segment) {
-    std::string name;
-    for (size_t i = 0; i < segment.size(); ++i) {
-        if (segment[i] == '%' && i + 2 < segment.size() && HexDigit(segment[i + 1]) >= 0 &&
-            HexDigit(segment[i + 2]) >= 0) {
-            name += char(HexDigit(segment[i + 1]) * 16 + HexDigit(segment[i + 2]));
-            i += 2;
-        } else {
-            name += segment[i];
-        }
-    }
-    return name;
-}
-
+constexpr size_t kMaxVttBytes = size_t(256) << 20;
 }  // namespace
 
 std::vector<std::string> VttOutputs(const std::string& vttPath) {
     std::vector<std::string> outputs{vttPath};
-    std::ifstream in(vttPath, std::ios::binary);
+    // Only a regular file is read (a folder or a pipe in its place holds no
+    // sprites of ours), and at most what a track of the most cues holds.
+    std::string why;
+    std::string text;
+    if (UniqueFile file = OpenRegularFile(vttPath, false, why)) {
+        char buffer[65536];
+        for (size_t got; text.size() < kMaxVttBytes && (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+            text.append(buffer, got);
+    }
     const fs::path folder = fs::path(vttPath).parent_path();
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t fragment = line.find("#xywh=");
-        if (fragment == std::string::npos || fragment == 0) continue;
+    for (const VttCue& cue : ReadVtt(text).cues) {
         // Only what this tool writes: a sprite beside the file.
-        const std::string name = PercentDecoded(line.substr(0, fragment));
+        const std::string& name = cue.file;
         if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) continue;
         const std::string path = (folder / name).string();
         if (std::find(outputs.begin(), outputs.end(), path) == outputs.end()) outputs.push_back(path);

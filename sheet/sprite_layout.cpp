@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 std::vector<CueSpan> CueSpans(int64_t durationMs, int64_t intervalMs) {
     std::vector<CueSpan> spans;
@@ -38,31 +37,6 @@ void SpriteSize(int sprite, int cues, const SpriteGrid& grid, int& width, int& h
     height = rows * grid.tileHeight;
 }
 
-std::string FormatVttTime(int64_t ms) {
-    if (ms < 0) ms = 0;
-    char text[48];
-    std::snprintf(text, sizeof text, "%02lld:%02d:%02d.%03d", static_cast<long long>(ms / 3600000),
-                  int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
-    return text;
-}
-
-std::string UrlPathSegment(const std::string& name) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : name) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                           c == '.' || c == '_' || c == '~';
-        if (plain) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 std::string SpriteFileName(const std::string& vttName, int sprite) {
     std::string base = vttName;
     if (base.size() > 4) {
@@ -71,17 +45,4 @@ std::string SpriteFileName(const std::string& vttName, int sprite) {
         if (tail == ".vtt") base.resize(base.size() - 4);
     }
     return base + "-" + std::to_string(sprite + 1) + ".jpg";
-}
-
-std::string VttText(const std::vector<CueSpan>& cues, const SpriteGrid& grid, const std::string& vttName) {
-    std::string text = "WEBVTT\n";
-    std::vector<std::string> urls;
-    for (size_t i = 0; i < cues.size(); ++i) {
-        const TilePlace place = PlaceOf(int(i), grid);
-        while (int(urls.size()) <= place.sprite) urls.push_back(UrlPathSegment(SpriteFileName(vttName, int(urls.size()))));
-        text += "\n" + FormatVttTime(cues[i].startMs) + " --> " + FormatVttTime(cues[i].endMs) + "\n";
-        text += urls[size_t(place.sprite)] + "#xywh=" + std::to_string(place.x) + "," + std::to_string(place.y) + "," +
-                std::to_string(grid.tileWidth) + "," + std::to_string(grid.tileHeight) + "\n";
-    }
-    return text;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Seek-bar thumbnails for web players: which stretch of the movie each cue
-// covers, where its tile sits in which sprite image, and the WebVTT text that
-// points the cues at those tiles. Pure arithmetic and text; the pictures are
-// taken and written elsewhere.
+// covers and where its tile sits in which sprite image (webvtt.h writes the
+// text that points the cues at those tiles). Pure arithmetic; the pictures
+// are taken and written elsewhere.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,18 +45,6 @@ int SpriteCount(int cues, const SpriteGrid& grid);
 // a short movie does not get a mostly empty image.
 void SpriteSize(int sprite, int cues, const SpriteGrid& grid, int& width, int& height);
 
-// "hh:mm:ss.mmm" (hours as many digits as needed, at least two).
-std::string FormatVttTime(int64_t ms);
-
-// `name` as one relative URL path segment: bytes other than letters, digits
-// and - . _ ~ are percent-encoded, so a file name with spaces, '#' or '?'
-// still names the file.
-std::string UrlPathSegment(const std::string& name);
-
 // The sprite file name for sprite `sprite` (from 0) of the VTT file named
 // `vttName`: its name without a trailing ".vtt", then "-1.jpg", "-2.jpg", ...
 std::string SpriteFileName(const std::string& vttName, int sprite);
-
-// The whole WebVTT file: the WEBVTT line, then per cue its times and
-// "URL#xywh=x,y,w,h" with URL the percent-encoded sprite file name.
-std::string VttText(const std::vector<CueSpan>& cues, const SpriteGrid& grid, const std::string& vttName);

@@ -19,6 +19,7 @@
 
 #include "grabbing/grab_sequence.h"
 #include "image/dib_image.h"
+#include "sheet/webvtt.h"
 #include "support/sheet_program.h"
 #include "support/test_paths.h"
 #include "decoding/key_frame_index.h"
@@ -40,51 +41,16 @@ std::set<std::string> Names(const fs::path& folder) {
     return names;
 }
 
-struct Cue {
-    int64_t startMs = 0;
-    int64_t endMs = 0;
-    std::string file;
-    int x = 0, y = 0, w = 0, h = 0;
-};
-
-int64_t Ms(const std::smatch& m, int first) {
-    return ((std::stoll(m[first]) * 60 + std::stoll(m[first + 1])) * 60 + std::stoll(m[first + 2])) * 1000 +
-           std::stoll(m[first + 3]);
-}
+using Cue = VttCue;
 
 // The cues of a WebVTT file as this tool writes them; a line that fits no
 // expected form fails the test.
 std::vector<Cue> ReadCues(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "WEBVTT") << path;
-    static const std::regex times(R"((\d\d+):(\d\d):(\d\d)\.(\d\d\d) --> (\d\d+):(\d\d):(\d\d)\.(\d\d\d))");
-    static const std::regex text(R"(([^#]+)#xywh=(\d+),(\d+),(\d+),(\d+))");
-    std::vector<Cue> cues;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        std::smatch m;
-        if (!std::regex_match(line, m, times)) {
-            ADD_FAILURE() << "not a cue time line: " << line;
-            break;
-        }
-        Cue cue;
-        cue.startMs = Ms(m, 1);
-        cue.endMs = Ms(m, 5);
-        std::getline(in, line);
-        if (!std::regex_match(line, m, text)) {
-            ADD_FAILURE() << "not a cue text: " << line;
-            break;
-        }
-        cue.file = m[1];
-        cue.x = std::stoi(m[2]);
-        cue.y = std::stoi(m[3]);
-        cue.w = std::stoi(m[4]);
-        cue.h = std::stoi(m[5]);
-        cues.push_back(cue);
-    }
-    return cues;
+    std::ifstream in(path, std::ios::binary);
+    const VttReading reading = ReadVtt(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    EXPECT_TRUE(reading.header) << path;
+    for (const std::string& line : reading.stray) ADD_FAILURE() << "not a cue line: " << line;
+    return reading.cues;
 }
 
 // The tile of `cue` cut out of its sprite (beside the WebVTT file).
@@ -92,8 +58,8 @@ std::unique_ptr<CDibImage> TileOf(const fs::path& folder, const Cue& cue) {
     CDibImage sprite;
     EXPECT_TRUE(sprite.LoadJpeg((folder / cue.file).string())) << cue.file;
     auto tile = std::make_unique<CDibImage>();
-    tile->Create(cue.w, cue.h);
-    const RECT rect{cue.x, cue.y, cue.x + cue.w, cue.y + cue.h};
+    tile->Create(cue.width, cue.height);
+    const RECT rect{cue.x, cue.y, cue.x + cue.width, cue.y + cue.height};
     tile->Blit(0, 0, &rect, sprite);
     return tile;
 }
@@ -146,14 +112,14 @@ TEST(VttTest, EachTileIsTheExactFrameAtItsCueStart) {
     const double frame = frames.Player().GetFrameDuration();
     for (const Cue& cue : cues) {
         SCOPED_TRACE(cue.startMs);
-        ASSERT_EQ(cue.w, 320);
-        ASSERT_EQ(cue.h, 240);
+        ASSERT_EQ(cue.width, 320);
+        ASSERT_EQ(cue.height, 240);
         const auto tile = TileOf(dir.path(), cue);
         const double at = double(cue.startMs) / 1000.0;
-        const double exact = Difference(*tile, *frames.At(at, cue.w, cue.h));
+        const double exact = Difference(*tile, *frames.At(at, cue.width, cue.height));
         EXPECT_LT(exact, 6.0);  // JPEG's own loss at quality 100 with halved colour
-        if (at >= frame) EXPECT_LT(exact, Difference(*tile, *frames.At(at - frame, cue.w, cue.h)));
-        EXPECT_LT(exact, Difference(*tile, *frames.At(at + frame, cue.w, cue.h)));
+        if (at >= frame) EXPECT_LT(exact, Difference(*tile, *frames.At(at - frame, cue.width, cue.height)));
+        EXPECT_LT(exact, Difference(*tile, *frames.At(at + frame, cue.width, cue.height)));
     }
 }
 
@@ -169,8 +135,8 @@ TEST(VttTest, RotatedAndAnamorphicTilesKeepTheDisplayShape) {
         ASSERT_EQ(cues.size(), 1u);  // two seconds: shorter than one interval
         EXPECT_EQ(cues[0].startMs, 0);
         EXPECT_NEAR(double(cues[0].endMs), 2000.0, 50.0);
-        EXPECT_EQ(cues[0].w, 320);
-        EXPECT_EQ(cues[0].h, height);
+        EXPECT_EQ(cues[0].width, 320);
+        EXPECT_EQ(cues[0].height, height);
         CDibImage sprite;
         ASSERT_TRUE(sprite.LoadJpeg(dir / cues[0].file));
         EXPECT_EQ(sprite.Width(), 320);
@@ -216,12 +182,12 @@ TEST(VttTest, KeyframesPickTheFirstKeyFrameInsideEachCue) {
             }
         }
         const auto tile = TileOf(dir.path(), cue);
-        const double chosen = Difference(*tile, *frames.At(want, cue.w, cue.h));
+        const double chosen = Difference(*tile, *frames.At(want, cue.width, cue.height));
         EXPECT_LT(chosen, 12.0);  // a tiny picture's JPEG loss
         // The key frame, not the cue's start, where the two differ; not a
         // picture further on (neighbours are too alike at this size to tell).
-        if (want > start + 0.5) EXPECT_LT(chosen, Difference(*tile, *frames.At(start, cue.w, cue.h)));
-        EXPECT_LT(chosen, Difference(*tile, *frames.At(want + 12 * frame, cue.w, cue.h)));
+        if (want > start + 0.5) EXPECT_LT(chosen, Difference(*tile, *frames.At(start, cue.width, cue.height)));
+        EXPECT_LT(chosen, Difference(*tile, *frames.At(want + 12 * frame, cue.width, cue.height)));
     }
     EXPECT_GE(keyed, 10);
 }
@@ -247,8 +213,8 @@ TEST(VttTest, LongMovieSpillsIntoFurtherSprites) {
         EXPECT_EQ(cues[i].file, "thumbs-" + std::to_string(i / 9 + 1) + ".jpg");
         CDibImage sprite;
         ASSERT_TRUE(sprite.LoadJpeg(dir / cues[i].file));
-        EXPECT_LE(cues[i].x + cues[i].w, sprite.Width());
-        EXPECT_LE(cues[i].y + cues[i].h, sprite.Height());
+        EXPECT_LE(cues[i].x + cues[i].width, sprite.Width());
+        EXPECT_LE(cues[i].y + cues[i].height, sprite.Height());
     }
     EXPECT_EQ(end, 100000);
     CDibImage last;
@@ -409,11 +375,11 @@ t.track.mode = 'hidden';
         EXPECT_NEAR(cue["end"].toDouble(), double(want.endMs) / 1000.0, 1e-6);
         const std::string text = cue["text"].toString().toStdString();
         EXPECT_EQ(text, want.file + "#xywh=" + std::to_string(want.x) + "," + std::to_string(want.y) + "," +
-                            std::to_string(want.w) + "," + std::to_string(want.h));
+                            std::to_string(want.width) + "," + std::to_string(want.height));
         const QJsonArray size = sizes[QString::fromStdString(want.file)].toArray();
         ASSERT_EQ(size.size(), 2) << "the browser could not decode " << want.file;
-        EXPECT_LE(want.x + want.w, size[0].toInt());
-        EXPECT_LE(want.y + want.h, size[1].toInt());
+        EXPECT_LE(want.x + want.width, size[0].toInt());
+        EXPECT_LE(want.y + want.height, size[1].toInt());
     }
     EXPECT_EQ(cues.last().toObject()["end"].toDouble(), 100.0);
 }

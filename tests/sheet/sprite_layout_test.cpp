@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sheet/sprite_layout.h"
+#include "sheet/webvtt.h"
 
 TEST(SpriteLayoutTest, TimesAndHeights) {
     EXPECT_EQ(FormatVttTime(0), "00:00:00.000");
@@ -33,3 +34,36 @@ TEST(SpriteLayoutTest, SpriteUrlsSurviveAwkwardFileNames) {
               "\n00:00:10.000 --> 00:00:20.000\nmy%20%231.mp4-1.jpg#xywh=160,0,160,90\n"
               "\n00:00:20.000 --> 00:00:25.000\nmy%20%231.mp4-2.jpg#xywh=0,0,160,90\n");
 }
+
+// What the writer writes, the reader reads back; files from elsewhere (CRLF,
+// a byte-order mark, short times, cue settings) read too, and lines that fit
+// no thumbnail cue are told, not guessed at.
+TEST(WebVtt, ReadsBackWhatItWritesAndToleratesOtherWriters) {
+    SpriteGrid grid;
+    grid.columns = 2;
+    grid.rows = 1;
+    grid.tileWidth = 160;
+    grid.tileHeight = 90;
+    const VttReading own = ReadVtt(VttText(CueSpans(25000, 10000), grid, "my #1.mp4.vtt"));
+    EXPECT_TRUE(own.header);
+    EXPECT_TRUE(own.stray.empty());
+    ASSERT_EQ(own.cues.size(), 3u);
+    EXPECT_EQ(own.cues[1].startMs, 10000);
+    EXPECT_EQ(own.cues[1].endMs, 20000);
+    EXPECT_EQ(own.cues[1].file, "my #1.mp4-1.jpg");
+    EXPECT_EQ(own.cues[1].x, 160);
+    EXPECT_EQ(own.cues[2].file, "my #1.mp4-2.jpg");
+    EXPECT_EQ(own.cues[2].height, 90);
+
+    const VttReading other = ReadVtt(
+        "\xEF\xBB\xBFWEBVTT - thumbs\r\n\r\n01:02.5 --> 01:03.000\r\n"
+        "00:01:02.500 --> 00:01:03.000 align:start\r\nb.jpg#xywh=1,2,3,4\r\n\r\nNOTE hi\r\n"
+        "00:00:01.000 --> 00:00:02.000\r\nc.jpg#xywh=1,2,3\r\n");
+    EXPECT_TRUE(other.header);
+    ASSERT_EQ(other.cues.size(), 1u);
+    EXPECT_EQ(other.cues[0].startMs, 62500);
+    EXPECT_EQ(other.cues[0].file, "b.jpg");
+    EXPECT_EQ(other.stray, (std::vector<std::string>{"01:02.5 --> 01:03.000", "NOTE hi", "c.jpg#xywh=1,2,3"}));
+    EXPECT_FALSE(ReadVtt("WEBVTTX\n").header);
+}
+
