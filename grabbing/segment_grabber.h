@@ -76,6 +76,10 @@ public:
     // What was visited stays visited; a stop is no failure.
     void RequestStop();
 
+    // Movie seconds of the key frame a seek to `position` lands on, as the
+    // container's index tells; NaN when it does not tell. Not during Run.
+    double KeyFrameAtOrBefore(double position) const { return KeyFrameBefore(position, {}); }
+
     // How Run would split `positions`: the index where each segment starts.
     std::vector<size_t> SegmentStarts(const std::vector<double>& positions, const std::vector<double>& keyTimes) const;
 

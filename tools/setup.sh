@@ -6,6 +6,7 @@ PKGS="build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
  libavfilter-dev fonts-wqy-microhei
  libjpeg62-turbo-dev libjpeg-turbo-progs fonts-liberation2 fontconfig ffmpeg libgtest-dev libbenchmark-dev
  xvfb xauth valgrind parallel chromium
+ bubblewrap gir1.2-gnomedesktop-3.0 python3-gi
  clang libclang-rt-dev llvm ccache"
 missing=""
 for p in $PKGS; do

@@ -69,4 +69,7 @@ ff -i h264_aac.mp4 -c copy -bsf:a noise=amount=20 badaudio.mp4
 ff -f lavfi -i "$(pic 320x240 4)" -vf "setpts='(N+16*(gte(N\,8)+gte(N\,32)+gte(N\,56)))/(25*TB)'" \
    -fps_mode vfr -c:v libx264 -preset veryfast -g 50 -bf 3 -x264-params b-adapt=0:b-pyramid=none:scenecut=0 \
    -pix_fmt yuv420p vfr_gaps.mp4
+# A movie that opens on a black title: the first 2.5 s of 12 are black.
+ff -f lavfi -i "$(pic 320x240 12)" -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='lt(t,2.5)'" \
+   -c:v libx264 -preset ultrafast -g 50 -pix_fmt yuv420p black_open.mp4
 touch "$stamp"
