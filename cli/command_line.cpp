@@ -1,12 +1,12 @@
 #include "cli/command_line.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 #include <QStringList>
 #include <cmath>
 #include <filesystem>
 
 #include "cli/argument_bytes.h"
+#include "base/typed_number.h"
 #include "cli/list_flags.h"
 #include "settings/options_store.h"
 #include "sheet/sheet_layout.h"
@@ -14,18 +14,7 @@
 
 namespace {
 
-constexpr const char* kProgram = "reelcap-sheet";
-
 std::string Usage(const std::string& message) { return UsageText(message); }
-
-// A whole number in [low, high]; false for anything else ("abc", "5x", "").
-bool ParseInt(const QString& text, int low, int high, int& out) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < low || value > high) return false;
-    out = value;
-    return true;
-}
 
 std::string Quote(const QString& text) { return "\"" + text.toStdString() + "\""; }
 
@@ -51,25 +40,24 @@ OpResult ReadVttFlags(const QCommandLineParser& parser, const QCommandLineOption
         if (s.vttIntervalMs < 1)
             return OpResult::Failure("--interval: " + Quote(parser.value(interval)) + " is below a millisecond");
     }
-    if (parser.isSet(thumbWidth) && !ParseInt(parser.value(thumbWidth), 16, 1920, s.thumbWidth))
+    if (parser.isSet(thumbWidth) && !ParseWholeNumber(parser.value(thumbWidth).toStdString(), 16, 1920, s.thumbWidth))
         return OpResult::Failure("--thumb-width: " + Quote(parser.value(thumbWidth)) +
                                  " is not a number of pixels from 16 to 1920");
-    if (parser.isSet(grid)) {
-        static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d+)\\s*[xX]\\s*(\\d+)\\s*$"));
-        const QRegularExpressionMatch match = pattern.match(parser.value(grid));
-        if (!match.hasMatch() || !ParseInt(match.captured(1), 1, 1000, s.gridColumns) ||
-            !ParseInt(match.captured(2), 1, 1000, s.gridRows))
-            return OpResult::Failure("--grid: " + Quote(parser.value(grid)) +
-                                     " is not COLUMNSxROWS with both from 1 to 1000");
-    }
+    if (parser.isSet(grid) && !ParseSizePair(parser.value(grid).toStdString(), 1, 1000, s.gridColumns, s.gridRows))
+        return OpResult::Failure("--grid: " + Quote(parser.value(grid)) +
+                                 " is not COLUMNSxROWS with both from 1 to 1000");
     s.keyframes = parser.isSet(keyframes);
     return OpResult::Success();
 }
 
 }  // namespace
 
+const char kProgramName[] = "reelcap-sheet";
+
+std::string ProgramLine(const std::string& text) { return std::string(kProgramName) + ": " + text + "\n"; }
+
 std::string UsageText(const std::string& message) {
-    return std::string(kProgram) + ": " + message + "\nTry '" + kProgram + " --help' for more information.\n";
+    return ProgramLine(message) + "Try '" + kProgramName + " --help' for more information.\n";
 }
 
 ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& currentFolder) {
@@ -151,7 +139,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
         outcome.text = parser.helpText().toStdString();
         // "Usage: <path as typed>" reads better with the program's own name.
         const std::string typed = "Usage: " + QString::fromLocal8Bit(args.empty() ? "" : args[0].c_str()).toStdString();
-        if (outcome.text.rfind(typed, 0) == 0) outcome.text.replace(0, typed.size(), std::string("Usage: ") + kProgram);
+        if (outcome.text.rfind(typed, 0) == 0)
+            outcome.text.replace(0, typed.size(), std::string("Usage: ") + kProgramName);
         return outcome;
     }
     if (parser.isSet(version)) {
@@ -183,29 +172,20 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     s.frames = s.options.frameCount;
 
     const int kMaxInt = 1 << 30;
-    if (parser.isSet(frames) && !ParseInt(parser.value(frames), 1, kMaxInt, s.frames))
+    if (parser.isSet(frames) && !ParseWholeNumber(parser.value(frames).toStdString(), 1, kMaxInt, s.frames))
         return usage("--frames: " + Quote(parser.value(frames)) + " is not a number of 1 or more");
-    if (parser.isSet(columns) && !ParseInt(parser.value(columns), 1, kMaxInt, s.options.columns))
+    if (parser.isSet(columns) && !ParseWholeNumber(parser.value(columns).toStdString(), 1, kMaxInt, s.options.columns))
         return usage("--columns: " + Quote(parser.value(columns)) + " is not a number of 1 or more");
-    if (parser.isSet(tile)) {
-        static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d+)\\s*[xX]\\s*(\\d+)\\s*$"));
-        const QRegularExpressionMatch match = pattern.match(parser.value(tile));
-        int w = 0;
-        int h = 0;
-        if (!match.hasMatch() || !ParseInt(match.captured(1), 1, kMaxSheetSide, w) ||
-            !ParseInt(match.captured(2), 1, kMaxSheetSide, h)) {
-            return usage("--tile: " + Quote(parser.value(tile)) + " is not WIDTHxHEIGHT with both 1 or more");
-        }
-        s.options.tileWidth = w;
-        s.options.tileHeight = h;
-    }
+    if (parser.isSet(tile) && !ParseSizePair(parser.value(tile).toStdString(), 1, kMaxSheetSide,
+                                             s.options.tileWidth, s.options.tileHeight))
+        return usage("--tile: " + Quote(parser.value(tile)) + " is not WIDTHxHEIGHT with both 1 or more");
     if (parser.isSet(gap)) {
         int g = 0;
-        if (!ParseInt(parser.value(gap), 0, kMaxSheetSide, g))
+        if (!ParseWholeNumber(parser.value(gap).toStdString(), 0, kMaxSheetSide, g))
             return usage("--gap: " + Quote(parser.value(gap)) + " is not a number of pixels, 0 or more");
         s.options.gapWidth = s.options.gapHeight = g;
     }
-    if (parser.isSet(quality) && !ParseInt(parser.value(quality), 0, 100, s.options.jpegQuality))
+    if (parser.isSet(quality) && !ParseWholeNumber(parser.value(quality).toStdString(), 0, 100, s.options.jpegQuality))
         return usage("--quality: " + Quote(parser.value(quality)) + " is not a number from 0 to 100");
     if (parser.isSet(progressive) && parser.isSet(baseline))
         return usage("--progressive and --baseline exclude each other");
@@ -214,7 +194,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (parser.isSet(noDetails)) s.options.showDetails = 0;
     if (parser.isSet(noLabels)) s.options.showLabels = 0;
     if (parser.isSet(noShadow)) s.options.dropShadow = 0;
-    if (parser.isSet(jobs) && !ParseInt(parser.value(jobs), 1, 256, s.jobs))
+    if (parser.isSet(jobs) && !ParseWholeNumber(parser.value(jobs).toStdString(), 1, 256, s.jobs))
         return usage("--jobs: " + Quote(parser.value(jobs)) + " is not a number from 1 to 256");
 
     // A frame count or layout from the options file that cannot make a sheet

@@ -53,8 +53,11 @@ struct ParseOutcome {
     CliSettings settings;
 };
 
-// A bad-usage message as printed: the program's name, `message`, and a
-// pointer to --help.
+// The tool's name, as its own lines on stderr begin.
+extern const char kProgramName[];
+// A line of the tool's own on stderr: "reelcap-sheet: TEXT\n".
+std::string ProgramLine(const std::string& text);
+// A bad-usage message as printed: ProgramLine(message) and a pointer to --help.
 std::string UsageText(const std::string& message);
 
 // args are the raw argv strings, the program name first. `currentFolder` is

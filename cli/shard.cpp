@@ -1,29 +1,15 @@
 #include "cli/shard.h"
 
-#include <cctype>
-
-namespace {
-
-// Digits only, within 1 ... 1000000.
-bool ParseCount(const std::string& text, int& out) {
-    if (text.empty() || text.size() > 7) return false;
-    int value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + (c - '0');
-    }
-    if (value < 1 || value > 1000000) return false;
-    out = value;
-    return true;
-}
-
-}  // namespace
+#include "base/typed_number.h"
 
 bool ParseShard(const std::string& text, Shard& shard) {
     const size_t slash = text.find('/');
     if (slash == std::string::npos) return false;
     Shard parsed;
-    if (!ParseCount(text.substr(0, slash), parsed.index) || !ParseCount(text.substr(slash + 1), parsed.count))
+    // At most a million shards: more runs than any list needs.
+    constexpr int kMaxShards = 1000000;
+    if (!ParseWholeNumber(text.substr(0, slash), 1, kMaxShards, parsed.index) ||
+        !ParseWholeNumber(text.substr(slash + 1), 1, kMaxShards, parsed.count))
         return false;
     if (parsed.index > parsed.count) return false;
     shard = parsed;
