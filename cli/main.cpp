@@ -37,7 +37,7 @@ void OnSignal(int) { g_stop = true; }
 // Qt's own notes (no runtime folder, font fallbacks) are not errors of the
 // user's movies; only critical messages reach stderr.
 void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "reelcap-sheet: %s\n", qPrintable(message));
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fputs(ProgramLine(message.toStdString()).c_str(), stderr);
 }
 
 // Error lines and, on a terminal, one live progress line on stderr. Error
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     CliSettings settings = parsed.settings;
     if (!settings.filesFrom.empty()) {
         if (OpResult read = ReadMovieList(settings.filesFrom, settings.nulSeparated, settings.inputs); !read) {
-            std::fprintf(stderr, "reelcap-sheet: %s\n", read.message.c_str());
+            std::fputs(ProgramLine(read.message).c_str(), stderr);
             return 2;
         }
     }
@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
         std::error_code error;
         std::filesystem::create_directories(settings.outputDir, error);
         if (!std::filesystem::is_directory(settings.outputDir, error)) {
-            std::fprintf(stderr, "reelcap-sheet: --output-dir: cannot make the folder \"%s\"\n",
-                         settings.outputDir.c_str());
+            std::fputs(ProgramLine("--output-dir: cannot make the folder \"" + settings.outputDir + "\"").c_str(),
+                       stderr);
             return 2;
         }
     }
@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
     JsonLinesReport report;
     if (!settings.reportFile.empty()) {
         if (OpResult opened = report.Open(settings.reportFile); !opened) {
-            std::fprintf(stderr, "reelcap-sheet: %s\n", opened.message.c_str());
+            std::fputs(ProgramLine(opened.message).c_str(), stderr);
             return 2;
         }
     }
@@ -187,7 +187,8 @@ int main(int argc, char** argv) {
         task.movie = job.movie;
         // A job refused by the plan (its output is another movie's) is never
         // skipped for that other movie's files.
-        if (job.failure.empty()) task.outputs = settings.vtt ? VttOutputs(job.sheet) : ExpectedOutputs(job);
+        if (job.failure.empty())
+            task.outputs = [&] { return settings.vtt ? VttOutputs(job.sheet) : ExpectedOutputs(job); };
         task.make = [&](MovieFacts& facts) {
             // A thumbnail job tells its cue count once it knows it.
             if (!settings.vtt) reporter.Progress(number, total, job.movie, 0, settings.frames);
@@ -218,11 +219,11 @@ int main(int argc, char** argv) {
     reporter.Finish();
 
     if (const std::string error = report.LastError(); !error.empty()) {
-        std::fprintf(stderr, "reelcap-sheet: %s\n", error.c_str());
+        std::fputs(ProgramLine(error).c_str(), stderr);
         failed = true;
     }
     if (g_stop) {
-        std::fputs("reelcap-sheet: interrupted\n", stderr);
+        std::fputs(ProgramLine("interrupted").c_str(), stderr);
         return 130;
     }
     return failed || anyFailed ? 1 : 0;

@@ -1,26 +1,18 @@
 #include "cli/sheet_job.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
+#include "base/staged_file.h"
+#include "cli/movie_job.h"
 #include "cli/output_files.h"
-#include "strip/frame_files.h"
-#include "base/atomic_file.h"
 #include "grabbing/grab_sequence.h"
-#include "grabbing/target_grabs.h"
-#include "sheet/movie_details.h"
-#include "sheet/compose_sheet.h"
 #include "grabbing/segment_grabber.h"
+#include "sheet/compose_sheet.h"
+#include "sheet/movie_details.h"
+#include "strip/frame_files.h"
 
 namespace fs = std::filesystem;
 
@@ -34,104 +26,123 @@ uint64_t TileMemoryNeed(const FrameSize& grabbed, const std::vector<FrameSize>& 
     return need + GrabWorkersNeed(grabbed.width, grabbed.height);
 }
 
-OpResult WriteFrames(const MovieJob& job, const CliSettings& settings, const std::vector<const CDibImage*>& images,
-                     const std::vector<const char*>& labels, WrittenFiles& written) {
-    // Checked before anything is written, so a refusal writes nothing; files
-    // that -y replaces come back if the movie fails after all.
-    for (const char* label : labels) {
-        const std::string path = FrameFilePath(job.framesFolder, label);
-        if (!settings.overwrite && PathTaken(path)) return OpResult::Failure(ExistsReason(path));
-        if (settings.overwrite) written.KeepOldOf(path);
-    }
-    std::error_code error;
-    const bool hadFolder = fs::is_directory(job.framesFolder, error);
-    if (!hadFolder) {
-        if (!fs::create_directories(job.framesFolder, error) && error)
-            return OpResult::Failure("cannot make the folder \"" + job.framesFolder + "\": " + error.message());
-        written.SetCreatedFolder(job.framesFolder);
-    }
-    const std::vector<FileFailure> failures =
-        SaveFrameFiles(job.framesFolder, images, labels, settings.options.jpegQuality, settings.options.progressive != 0);
-    // Each file is written whole or not at all: those not listed as failed were written.
-    for (const char* label : labels) {
-        const std::string path = FrameFilePath(job.framesFolder, label);
-        if (std::none_of(failures.begin(), failures.end(), [&](const FileFailure& f) { return f.path == path; }))
-            written.Add(LinkedFile(path));  // a link stays; the file it leads to was written
-    }
-    if (!failures.empty()) return OpResult::Failure(failures.front().reason);
-    return OpResult::Success();
-}
+// A movie's frames, grabbed by Grab All's steps from the start with its
+// blank-picture rule, and what the sheet tells of the movie, drawn as one
+// sheet (and, when asked, written as frame files).
+class SheetKind : public MovieJobKind {
+public:
+    SheetKind(const MovieJob& job, const CliSettings& settings) : m_job(job), m_settings(settings) {}
 
-// A movie's frames for its sheet, grabbed by Grab All's steps from the start
-// with its blank-picture rule, and what the sheet tells of the movie.
-struct SheetFrames {
-    // The memory held for the frames; first, so that it is given back only
-    // once they are freed and a movie waiting for it finds it.
-    MemoryGate::Hold hold;
-    std::vector<GrabbedFrame> frames;
-    std::vector<FrameSize> grabbedSizes;  // when the frames were scaled to their tiles
-    MovieDetails details;
-};
-
-OpResult GrabSheetFrames(const MovieJob& job, const CliSettings& settings,
-                         const std::function<bool(int done, int total)>& progress, MovieFacts& facts,
-                         MemoryGate* gate, SheetFrames& out) {
-    bool interrupted = false;
-    SegmentGrabber grabber;
-    int32_t width = 0;
-    int32_t height = 0;
-    if (OpResult opened = OpenJobMovie(grabber, job.movie, facts, width, height); !opened) return opened;
-    const double duration = facts.duration;
-    // Without frame files, each frame is kept at the size of its tile on
-    // the sheet, scaled as the composer would scale it: the sheet comes out
-    // the same and full-size pictures never pile up.
-    const FrameSize grabSize{grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
-    std::vector<FrameSize> tiles;
-    if (job.framesFolder.empty()) tiles = UniformTileSizes(grabSize, settings.frames, settings.options);
-    const uint64_t needed = tiles.empty() ? GrabMemoryNeed(grabSize.width, grabSize.height, settings.frames)
-                                          : TileMemoryNeed(grabSize, tiles);
-    if (OpResult memory = EnterMemory(gate, needed, width, height, settings.frames, progress, out.hold); !memory)
-        return memory;
-    out.details = DetailsOfMovieFile(job.movie, width, height, duration);
-
-    const std::vector<double> positions = EvenStepPositions(0.0, duration, settings.frames);
-    const std::vector<double> latest = EvenStepLimits(0.0, duration, settings.frames, kBlankLookAhead);
-    TargetGrabHooks hooks;
-    std::vector<FrameSize> sizeOf(positions.size());
-    if (!tiles.empty()) {
-        hooks.shrink = [&](size_t index, GrabbedFrame& frame) {
-            const FrameSize size{frame.image->Width(), frame.image->Height()};
-            sizeOf[index] = size;
-            // A picture of another size (a damaged stretch) or one already
-            // of its tile's size goes to the composer as it is.
-            const FrameSize tile = tiles[index];
-            if (size.width != grabSize.width || size.height != grabSize.height ||
-                (tile.width == size.width && tile.height == size.height))
-                return;
-            if (std::unique_ptr<CDibImage> scaled = ScaleToTile(*frame.image, tile)) frame.image = std::move(scaled);
+    OpResult Plan(SegmentGrabber& grabber, int32_t width, int32_t height, double duration,
+                  GrabPlan& plan) override {
+        const int frames = m_settings.frames;
+        // Without frame files, each frame is kept at the size of its tile on
+        // the sheet, scaled as the composer would scale it: the sheet comes
+        // out the same and full-size pictures never pile up.
+        m_grabSize = {grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
+        if (m_job.framesFolder.empty()) m_tiles = UniformTileSizes(m_grabSize, frames, m_settings.options);
+        plan.pictures = frames;
+        plan.memoryNeed = m_tiles.empty() ? GrabMemoryNeed(m_grabSize.width, m_grabSize.height, frames)
+                                          : TileMemoryNeed(m_grabSize, m_tiles);
+        m_details = DetailsOfMovieFile(m_job.movie, width, height, duration);
+        plan.positions = EvenStepPositions(0.0, duration, frames);
+        plan.latest = EvenStepLimits(0.0, duration, frames, kBlankLookAhead);
+        m_sizeOf.resize(plan.positions.size());
+        if (!m_tiles.empty()) {
+            plan.hooks.shrink = [this](size_t index, GrabbedFrame& frame) {
+                const FrameSize size{frame.image->Width(), frame.image->Height()};
+                m_sizeOf[index] = size;
+                // A picture of another size (a damaged stretch) or one already
+                // of its tile's size goes to the composer as it is.
+                const FrameSize tile = m_tiles[index];
+                if (size.width != m_grabSize.width || size.height != m_grabSize.height ||
+                    (tile.width == size.width && tile.height == size.height))
+                    return;
+                if (std::unique_ptr<CDibImage> scaled = ScaleToTile(*frame.image, tile))
+                    frame.image = std::move(scaled);
+            };
+        }
+        // Room for every frame up front: the two lists never fall out of step.
+        m_frames.reserve(plan.positions.size());
+        m_grabbedSizes.reserve(plan.positions.size());
+        plan.hooks.take = [this](size_t index, GrabbedFrame frame) {
+            if (!frame.image) return;
+            m_frames.push_back(std::move(frame));
+            if (!m_tiles.empty()) m_grabbedSizes.push_back(m_sizeOf[index]);
         };
+        return OpResult::Success();
     }
-    // Room for every frame up front: the two lists never fall out of step.
-    out.frames.reserve(positions.size());
-    out.grabbedSizes.reserve(positions.size());
-    hooks.take = [&](size_t index, GrabbedFrame frame) {
-        if (!frame.image) return;
-        out.frames.push_back(std::move(frame));
-        if (hooks.shrink) out.grabbedSizes.push_back(sizeOf[index]);
-    };
-    hooks.progress = [&](int done, int total) {
-        interrupted = progress && !progress(done, total);
-        return !interrupted;
-    };
-    if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
-    const OpResult grabbed = GrabTargets(grabber, positions, latest, hooks);
-    if (interrupted) return OpResult::Failure("interrupted");
-    // A sheet missing the frames after a failure would pass for a whole one.
-    if (!grabbed) return grabbed;
-    if (out.frames.empty()) return OpResult::Failure("no frame could be grabbed");
-    facts.frames = int(out.frames.size());
-    return OpResult::Success();
-}
+
+    int Taken() const override { return int(m_frames.size()); }
+
+    OpResult Write(std::vector<std::string>& written) override {
+        std::vector<const CDibImage*> images;
+        std::vector<const char*> labels;
+        for (const GrabbedFrame& frame : m_frames) {
+            images.push_back(frame.image.get());
+            labels.push_back(frame.label.c_str());
+        }
+        const WriteMode mode = OutputMode(m_settings.overwrite);
+        OutputBatch outputs;
+        StagedFile sheet;
+        if (OpResult opened = Told(sheet, sheet.Open(m_job.sheet, mode)); !opened) return opened;
+        const std::vector<FrameSize>* grabbedSizes = m_grabbedSizes.empty() ? nullptr : &m_grabbedSizes;
+        if (OpResult saved = ComposeSheet(images, labels, m_settings.options, m_details, sheet, grabbedSizes); !saved)
+            return saved;
+        if (!m_job.framesFolder.empty()) {
+            if (OpResult wrote = WriteFrames(images, labels, mode, outputs); !wrote) return wrote;
+        }
+        // The sheet last: a sheet on disk means its frame files are there too.
+        if (OpResult moved = Told(sheet, outputs.MoveIn(sheet)); !moved) return moved;
+        outputs.Keep();
+        written.push_back(m_job.sheet);
+        for (const std::string& file : outputs.Files()) {
+            if (file != sheet.Target()) written.push_back(file);
+        }
+        return OpResult::Success();
+    }
+
+    void Release() override {
+        m_frames.clear();
+        m_frames.shrink_to_fit();
+    }
+
+private:
+    OpResult WriteFrames(const std::vector<const CDibImage*>& images, const std::vector<const char*>& labels,
+                         WriteMode mode, OutputBatch& outputs) {
+        const std::string& folder = m_job.framesFolder;
+        // Checked before anything is written, so a refusal writes nothing.
+        if (mode == WriteMode::NeverReplace) {
+            for (const char* label : labels) {
+                const std::string path = FrameFilePath(folder, label);
+                if (PathTaken(path)) return OpResult::Failure(ExistsReason(path));
+            }
+        }
+        std::error_code error;
+        if (!fs::is_directory(folder, error)) {
+            if (!fs::create_directories(folder, error) && error)
+                return OpResult::Failure("cannot make the folder \"" + folder + "\": " + error.message());
+            outputs.MadeFolder(folder);
+        }
+        const std::vector<FileFailure> failures =
+            SaveFrameFiles(folder, images, labels, m_settings.options.jpegQuality,
+                           m_settings.options.progressive != 0, {}, &outputs, mode);
+        if (failures.empty()) return OpResult::Success();
+        const FileFailure& first = failures.front();
+        if (mode == WriteMode::NeverReplace && first.error == EEXIST)
+            return OpResult::Failure(ExistsReason(first.path));
+        return OpResult::Failure(first.reason);
+    }
+
+    const MovieJob& m_job;
+    const CliSettings& m_settings;
+    FrameSize m_grabSize{};
+    std::vector<FrameSize> m_tiles;
+    std::vector<FrameSize> m_sizeOf;        // per position, the size it was grabbed at
+    std::vector<GrabbedFrame> m_frames;
+    std::vector<FrameSize> m_grabbedSizes;  // per kept frame, when they were scaled to their tiles
+    MovieDetails m_details;
+};
 
 }  // namespace
 
@@ -139,40 +150,6 @@ OpResult MakeMovieSheet(const MovieJob& job, const CliSettings& settings,
                         const std::function<bool(int done, int total)>& progress, MovieFacts* facts,
                         MemoryGate* gate) {
     MovieFacts ignored;
-    if (!facts) facts = &ignored;
-    if (!job.failure.empty()) return OpResult::Failure(job.failure);
-    // Refused before the movie is read; checked again when the sheet is moved in.
-    if (!settings.overwrite && PathTaken(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
-    {
-        std::error_code error;
-        const fs::path folder = fs::path(job.sheet).parent_path();
-        if (!folder.empty() && !fs::is_directory(folder, error))
-            return OpResult::Failure("cannot write \"" + job.sheet + "\": no such folder");
-    }
-    SheetFrames grabbed;
-    // The decoders are gone when this returns, before the sheet is drawn.
-    if (OpResult ok = GrabSheetFrames(job, settings, progress, *facts, gate, grabbed); !ok) return ok;
-    std::vector<const CDibImage*> images;
-    std::vector<const char*> labels;
-    for (const GrabbedFrame& frame : grabbed.frames) {
-        images.push_back(frame.image.get());
-        labels.push_back(frame.label.c_str());
-    }
-    const std::string target = WriteTarget(job.sheet, settings.overwrite);
-    WrittenFiles written;
-    const std::string staged = StagingNameFor(target, ".part");
-    written.Add(staged);
-    const std::vector<FrameSize>* grabbedSizes = grabbed.grabbedSizes.empty() ? nullptr : &grabbed.grabbedSizes;
-    if (OpResult saved = ComposeSheet(images, labels, settings.options, grabbed.details, staged, grabbedSizes); !saved)
-        return saved;
-    if (!job.framesFolder.empty()) {
-        if (OpResult wrote = WriteFrames(job, settings, images, labels, written); !wrote) return wrote;
-    }
-    if (OpResult moved = MoveInto(staged, target, settings.overwrite); !moved) return moved;
-    written.Keep();
-    facts->written.push_back(job.sheet);
-    for (const std::string& file : written.Files()) {
-        if (file != staged) facts->written.push_back(file);
-    }
-    return OpResult::Success();
+    SheetKind kind(job, settings);
+    return RunMovieJob(job, settings, kind, progress, facts ? *facts : ignored, gate);
 }

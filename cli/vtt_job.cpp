@@ -18,8 +18,9 @@
 #include "cli/output_files.h"
 #include "grabbing/grab_sequence.h"
 #include "grabbing/target_grabs.h"
-#include "base/atomic_file.h"
 #include "base/read_file.h"
+#include "base/staged_file.h"
+#include "cli/movie_job.h"
 #include "image/dib_image.h"
 #include "sheet/compose_sheet.h"
 #include "sheet/sheet_layout.h"
@@ -59,12 +60,14 @@ void PictureTimes(const std::vector<CueSpan>& cues, const std::vector<double>& k
     }
 }
 
-// Fills sprites tile by tile as pictures arrive and writes each one (under a
-// staging name) as soon as its last tile is in, so only one sprite is held.
+// Fills sprites tile by tile as pictures arrive and writes each one (staged,
+// not yet moved in) as soon as its last tile is in, so only one sprite is held.
 class SpriteWriter {
 public:
-    SpriteWriter(const SpriteGrid& grid, int cues, std::vector<std::string> staged, int quality, bool progressive)
-        : m_grid(grid), m_cues(cues), m_staged(std::move(staged)), m_quality(quality), m_progressive(progressive) {}
+    SpriteWriter(const SpriteGrid& grid, int cues, std::vector<std::string> targets, WriteMode mode, int quality,
+                 bool progressive)
+        : m_grid(grid), m_cues(cues), m_targets(std::move(targets)), m_mode(mode), m_quality(quality),
+          m_progressive(progressive) {}
 
     // `tile` is the picture already scaled to the tile (ScaledToTile).
     OpResult Put(int index, const CDibImage& tile) {
@@ -79,11 +82,16 @@ public:
 
     // Writes the sprites not written yet (tiles without a picture stay black).
     OpResult FinishAll() {
-        while (m_sprite < int(m_staged.size())) {
+        while (m_sprite < int(m_targets.size())) {
             if (OpResult done = Finish(); !done) return done;
         }
         return OpResult::Success();
     }
+
+    // The sprites written, complete under their staging names.
+    std::vector<StagedFile>& Files() { return m_files; }
+    // The sprite being filled goes.
+    void Release() { m_image.reset(); }
 
 private:
     OpResult Ready() {
@@ -102,182 +110,179 @@ private:
 
     OpResult Finish() {
         if (OpResult ready = Ready(); !ready) return ready;
-        const OpResult saved = m_image->SaveJpeg(m_staged[size_t(m_sprite)], m_quality, m_progressive);
+        StagedFile file;
+        OpResult saved = Told(file, file.Open(m_targets[size_t(m_sprite)], m_mode));
+        if (saved) saved = m_image->WriteJpeg(file, m_quality, m_progressive);
+        if (saved) saved = file.Finish();
         m_image.reset();
         ++m_sprite;
+        if (saved) m_files.push_back(std::move(file));
         return saved;
     }
 
     const SpriteGrid m_grid;
     const int m_cues;
-    const std::vector<std::string> m_staged;
+    const std::vector<std::string> m_targets;
+    const WriteMode m_mode;
     const int m_quality;
     const bool m_progressive;
     int m_sprite = 0;
     std::unique_ptr<CDibImage> m_image;
+    std::vector<StagedFile> m_files;
 };
 
-OpResult WriteText(const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return OpResult::Failure("cannot write \"" + path + "\": " + std::strerror(errno));
-    const bool wrote = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error = errno;
-    if (std::fclose(file) != 0 || !wrote)
-        return OpResult::Failure("cannot write \"" + path + "\": " + std::strerror(wrote ? errno : error));
-    return OpResult::Success();
-}
+// A movie's seek-bar thumbnails: one exact picture per cue, scaled to its
+// tile as it is grabbed and put into its sprite, and the WebVTT file pointing
+// at them.
+class VttKind : public MovieJobKind {
+public:
+    VttKind(const MovieJob& job, const CliSettings& settings)
+        : m_job(job), m_settings(settings), m_folder(fs::path(job.sheet).parent_path()),
+          m_vttName(fs::path(job.sheet).filename().string()) {}
+
+    OpResult Plan(SegmentGrabber& grabber, int32_t, int32_t, double duration, GrabPlan& plan) override {
+        if (!std::isfinite(duration) || duration <= 0.0 || duration > 1e9)
+            return OpResult::Failure("the movie's duration is unknown, so its thumbnails cannot be placed in time");
+        // The tile size from the first picture as grabs give it: rotation and
+        // pixel aspect already applied.
+        m_grid.columns = m_settings.gridColumns;
+        m_grid.rows = m_settings.gridRows;
+        m_grid.tileWidth = m_settings.thumbWidth;
+        m_grid.tileHeight =
+            ThumbHeightFor(m_settings.thumbWidth, grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
+        m_cues = CueSpans(std::max<int64_t>(1, std::llround(duration * 1000.0)), m_settings.vttIntervalMs);
+        const int cueCount = int(m_cues.size());
+        // The first sprite is the largest: refused before anything is decoded.
+        int spriteWidth = 0;
+        int spriteHeight = 0;
+        SpriteSize(0, cueCount, m_grid, spriteWidth, spriteHeight);
+        if (spriteWidth > kMaxSheetSide || spriteHeight > kMaxSheetSide ||
+            !CDibImage::SizeFits(spriteWidth, spriteHeight))
+            return OpResult::Failure("a sprite image of " + std::to_string(spriteWidth) + " x " +
+                                     std::to_string(spriteHeight) + " is larger than a JPEG file can be (" +
+                                     std::to_string(kMaxSheetSide) + " pixels a side); choose a smaller --grid or "
+                                     "--thumb-width");
+        plan.pictures = cueCount;
+        // One sprite, one sprite's tiles waiting their turn, and the workers.
+        plan.memoryNeed = GrabMemoryNeed(spriteWidth, spriteHeight, 2) +
+                          GrabWorkersNeed(grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
+        plan.memoryAdvice = "Choose a smaller --grid or --thumb-width.";
+        return OpResult::Success();
+    }
+
+    OpResult Prepare(SegmentGrabber& grabber, GrabPlan& plan, const JobProgress& progress) override {
+        const int cueCount = int(m_cues.size());
+        if (progress && !progress(0, cueCount)) return OpResult::Failure("interrupted");
+        std::vector<std::string> spriteTargets;
+        for (int s = 0; s < SpriteCount(cueCount, m_grid); ++s) {
+            const std::string target = (m_folder / SpriteFileName(m_vttName, s)).string();
+            if (!m_settings.overwrite && PathTaken(target)) return OpResult::Failure(ExistsReason(target));
+            spriteTargets.push_back(target);
+        }
+        if (m_settings.keyframes) {
+            KeyFrameTimes keys =
+                ReadKeyFrameTimes(m_job.movie, nullptr, [&] { return !progress || progress(0, cueCount); });
+            if (keys.error == "interrupted") return OpResult::Failure("interrupted");
+            // Without an index every cue takes its exact frame, which is still right.
+            plan.keyTimes = std::move(keys.times);
+        }
+        std::vector<double> latest;
+        std::vector<double> keyFrames;
+        const double interval = double(m_settings.vttIntervalMs) / 1000.0;
+        PictureTimes(m_cues, plan.keyTimes, grabber.Info().frameDuration, interval, plan.positions, latest,
+                     keyFrames);
+        if (m_settings.skipBlank) plan.latest = std::move(latest);
+        plan.hooks.keyFrames = std::move(keyFrames);
+
+        m_spriteTargets = spriteTargets;
+        m_writer = std::make_unique<SpriteWriter>(m_grid, cueCount, std::move(spriteTargets),
+                                                  OutputMode(m_settings.overwrite), m_settings.options.jpegQuality,
+                                                  m_settings.options.progressive != 0);
+        // Each picture becomes its tile on the worker that grabbed it, so no
+        // full-size picture waits for its turn.
+        plan.hooks.shrink = [this](size_t, GrabbedFrame& frame) {
+            frame.image = ScaleToTile(*frame.image, {m_grid.tileWidth, m_grid.tileHeight});
+            if (!frame.image) m_scaleFailed = true;
+        };
+        plan.hooks.take = [this](size_t index, GrabbedFrame frame) {
+            // A picture missing from a damaged stretch leaves its tile black.
+            if (!m_failure || !frame.image) return;
+            m_failure = m_writer->Put(int(index), *frame.image);
+            ++m_taken;
+        };
+        return OpResult::Success();
+    }
+
+    OpResult GrabFailure() const override {
+        // A picture that could not be scaled must not pass for a black tile.
+        if (m_scaleFailed) return OpResult::Failure("out of memory for a thumbnail");
+        return m_failure;
+    }
+
+    int Taken() const override { return m_taken; }
+
+    OpResult Write(std::vector<std::string>& written) override {
+        if (OpResult done = m_writer->FinishAll(); !done) return done;
+        const WriteMode mode = OutputMode(m_settings.overwrite);
+        // The WebVTT file is written through a link in the way; its sprites stay
+        // beside the link, where the relative URLs of a page served there lead.
+        StagedFile vtt;
+        if (OpResult opened = Told(vtt, vtt.Open(m_job.sheet, mode)); !opened) return opened;
+        const std::string text = VttText(m_cues, m_grid, m_vttName);
+        if (std::fwrite(text.data(), 1, text.size(), vtt.File()) != text.size())
+            return OpResult::Failure(vtt.Describe("Cannot write"));
+        if (OpResult finished = vtt.Finish(); !finished) return finished;
+        // The sprites first, the WebVTT file last.
+        OutputBatch outputs;
+        for (StagedFile& sprite : m_writer->Files()) {
+            if (OpResult moved = Told(sprite, outputs.MoveIn(sprite)); !moved) return moved;
+        }
+        // The sprites the replaced WebVTT file pointed to and the new one does
+        // not (a shorter interval before) would be left behind unused.
+        // Only names of this tool's own sprites are taken from it, never
+        // another file the old cues pointed to.
+        std::vector<std::string> stale;
+        if (m_settings.overwrite) {
+            const std::vector<std::string> old = VttOutputs(m_job.sheet);
+            for (int s = int(m_spriteTargets.size());; ++s) {
+                const std::string path = (m_folder / SpriteFileName(m_vttName, s)).string();
+                if (std::find(old.begin(), old.end(), path) == old.end()) break;
+                stale.push_back(path);
+            }
+        }
+        if (OpResult moved = Told(vtt, outputs.MoveIn(vtt)); !moved) return moved;
+        outputs.Keep();
+        for (const std::string& path : stale) ::unlink(path.c_str());
+        written = m_spriteTargets;
+        written.push_back(m_job.sheet);
+        return OpResult::Success();
+    }
+
+    void Release() override {
+        if (m_writer) m_writer->Release();
+    }
+
+private:
+    const MovieJob& m_job;
+    const CliSettings& m_settings;
+    const fs::path m_folder;
+    const std::string m_vttName;
+    SpriteGrid m_grid;
+    std::vector<CueSpan> m_cues;
+    std::vector<std::string> m_spriteTargets;  // beside the WebVTT file, as its cues name them
+    std::unique_ptr<SpriteWriter> m_writer;
+    int m_taken = 0;
+    OpResult m_failure = OpResult::Success();
+    std::atomic<bool> m_scaleFailed{false};
+};
 
 }  // namespace
 
 OpResult MakeMovieVtt(const MovieJob& job, const CliSettings& settings,
                       const std::function<bool(int done, int total)>& progress, MovieFacts* facts, MemoryGate* gate) {
     MovieFacts ignored;
-    if (!facts) facts = &ignored;
-    if (!job.failure.empty()) return OpResult::Failure(job.failure);
-    if (!settings.overwrite && PathTaken(job.sheet)) return OpResult::Failure(ExistsReason(job.sheet));
-    const fs::path vttPath(job.sheet);
-    const fs::path folder = vttPath.parent_path();
-    {
-        std::error_code error;
-        if (!folder.empty() && !fs::is_directory(folder, error))
-            return OpResult::Failure("cannot write \"" + job.sheet + "\": no such folder");
-    }
-    const std::string vttName = vttPath.filename().string();
-
-    // Given back only after the decoders and the sprite are gone.
-    MemoryGate::Hold hold;
-    SegmentGrabber grabber;
-    int32_t width = 0;
-    int32_t height = 0;
-    if (OpResult opened = OpenJobMovie(grabber, job.movie, *facts, width, height); !opened) return opened;
-    const double duration = facts->duration;
-    if (!std::isfinite(duration) || duration <= 0.0 || duration > 1e9)
-        return OpResult::Failure("the movie's duration is unknown, so its thumbnails cannot be placed in time");
-
-    // The tile size from the first picture as grabs give it: rotation and
-    // pixel aspect already applied.
-    SpriteGrid grid;
-    grid.columns = settings.gridColumns;
-    grid.rows = settings.gridRows;
-    grid.tileWidth = settings.thumbWidth;
-    grid.tileHeight = ThumbHeightFor(settings.thumbWidth, grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
-
-    const std::vector<CueSpan> cues = CueSpans(std::max<int64_t>(1, std::llround(duration * 1000.0)),
-                                               settings.vttIntervalMs);
-    const int cueCount = int(cues.size());
-    const int sprites = SpriteCount(cueCount, grid);
-    // The first sprite is the largest: refused before anything is decoded.
-    int spriteWidth = 0;
-    int spriteHeight = 0;
-    SpriteSize(0, cueCount, grid, spriteWidth, spriteHeight);
-    if (spriteWidth > kMaxSheetSide || spriteHeight > kMaxSheetSide || !CDibImage::SizeFits(spriteWidth, spriteHeight))
-        return OpResult::Failure("a sprite image of " + std::to_string(spriteWidth) + " x " +
-                                 std::to_string(spriteHeight) + " is larger than a JPEG file can be (" +
-                                 std::to_string(kMaxSheetSide) + " pixels a side); choose a smaller --grid or "
-                                 "--thumb-width");
-    // One sprite, one sprite's tiles waiting their turn, and the workers.
-    const uint64_t needed = GrabMemoryNeed(spriteWidth, spriteHeight, 2) +
-                            GrabWorkersNeed(grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
-    if (OpResult memory = EnterMemory(gate, needed, width, height, cueCount, progress, hold,
-                                      "Choose a smaller --grid or --thumb-width.");
-        !memory)
-        return memory;
-    if (progress && !progress(0, cueCount)) return OpResult::Failure("interrupted");
-
-    std::vector<std::string> spriteTargets;
-    for (int s = 0; s < sprites; ++s) {
-        const std::string target = (folder / SpriteFileName(vttName, s)).string();
-        if (!settings.overwrite && PathTaken(target)) return OpResult::Failure(ExistsReason(target));
-        spriteTargets.push_back(target);
-    }
-
-    std::vector<double> keyTimes;
-    if (settings.keyframes) {
-        KeyFrameTimes keys =
-            ReadKeyFrameTimes(job.movie, nullptr, [&] { return !progress || progress(0, cueCount); });
-        if (keys.error == "interrupted") return OpResult::Failure("interrupted");
-        // Without an index every cue takes its exact frame, which is still right.
-        keyTimes = std::move(keys.times);
-    }
-    std::vector<double> positions;
-    std::vector<double> latest;
-    std::vector<double> keyFrames;
-    const double interval = double(settings.vttIntervalMs) / 1000.0;
-    PictureTimes(cues, keyTimes, grabber.Info().frameDuration, interval, positions, latest, keyFrames);
-
-    WrittenFiles files;
-    std::vector<std::string> staged;
-    for (const std::string& target : spriteTargets) {
-        staged.push_back(StagingNameFor(target, ".part"));
-        files.Add(staged.back());
-    }
-    SpriteWriter writer(grid, cueCount, staged, settings.options.jpegQuality, settings.options.progressive != 0);
-
-    int taken = 0;
-    bool interrupted = false;
-    OpResult failure = OpResult::Success();
-    std::atomic<bool> scaleFailed{false};
-    TargetGrabHooks hooks;
-    // Each picture becomes its tile on the worker that grabbed it, so no
-    // full-size picture waits for its turn.
-    hooks.shrink = [&](size_t, GrabbedFrame& frame) {
-        frame.image = ScaleToTile(*frame.image, {grid.tileWidth, grid.tileHeight});
-        if (!frame.image) scaleFailed = true;
-    };
-    hooks.take = [&](size_t index, GrabbedFrame frame) {
-        // A picture missing from a damaged stretch leaves its tile black.
-        if (!failure || !frame.image) return;
-        failure = writer.Put(int(index), *frame.image);
-        ++taken;
-    };
-    hooks.progress = [&](int done, int total) {
-        interrupted = progress && !progress(done, total);
-        return !interrupted && bool(failure) && !scaleFailed;
-    };
-    if (settings.skipBlank) hooks.rejects = IsNearlyUniform;
-    hooks.keyFrames = std::move(keyFrames);
-    const OpResult grabbed =
-        GrabTargets(grabber, positions, settings.skipBlank ? latest : std::vector<double>{}, hooks, keyTimes);
-    facts->frames = taken;
-    if (interrupted) return OpResult::Failure("interrupted");
-    // A picture that could not be scaled must not pass for a black tile.
-    if (scaleFailed) return OpResult::Failure("out of memory for a thumbnail");
-    if (!failure) return failure;
-    // Sprites with tiles missing after a failure would pass for whole ones.
-    if (!grabbed) return grabbed;
-    if (taken == 0) return OpResult::Failure("no frame could be grabbed");
-    if (OpResult done = writer.FinishAll(); !done) return done;
-
-    // The WebVTT file is written through a link in the way; its sprites stay
-    // beside the link, where the relative URLs of a page served there lead.
-    const std::string vttStaged = StagingNameFor(WriteTarget(job.sheet, settings.overwrite), ".part");
-    files.Add(vttStaged);
-    if (OpResult wrote = WriteText(vttStaged, VttText(cues, grid, vttName)); !wrote) return wrote;
-    // The sprites first, the WebVTT file last.
-    for (size_t s = 0; s < staged.size(); ++s) {
-        if (OpResult moved = files.MoveIn(staged[s], spriteTargets[s], settings.overwrite); !moved) return moved;
-    }
-    // The sprites the replaced WebVTT file pointed to and the new one does
-    // not (a shorter interval before) would be left behind unused.
-    // Only names of this tool's own sprites are taken from it, never
-    // another file the old cues pointed to.
-    std::vector<std::string> stale;
-    if (settings.overwrite) {
-        const std::vector<std::string> old = VttOutputs(job.sheet);
-        for (int s = sprites;; ++s) {
-            const std::string path = (folder / SpriteFileName(vttName, s)).string();
-            if (std::find(old.begin(), old.end(), path) == old.end()) break;
-            stale.push_back(path);
-        }
-    }
-    if (OpResult moved = files.MoveIn(vttStaged, WriteTarget(job.sheet, settings.overwrite), settings.overwrite);
-        !moved)
-        return moved;
-    files.Keep();
-    for (const std::string& old : stale) ::unlink(old.c_str());
-    facts->written = spriteTargets;
-    facts->written.push_back(job.sheet);
-    return OpResult::Success();
+    VttKind kind(job, settings);
+    return RunMovieJob(job, settings, kind, progress, facts ? *facts : ignored, gate);
 }
 
 namespace {

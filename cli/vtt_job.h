@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/memory_gate.h"
 #include "cli/movie_flow.h"
 #include "cli/movie_plan.h"
 #include "base/op_result.h"

@@ -14,6 +14,7 @@
 
 class QImage;
 class QFont;
+class StagedFile;
 
 class CDibImage {
 public:
@@ -33,7 +34,11 @@ public:
 
     // JPEG files (jpeg_io.cpp). Neither ends the program; both report why.
     OpResult LoadJpeg(const std::string& path);
+    // Replaces `path` once the file is complete (StagedFile, WriteMode::Replace).
     OpResult SaveJpeg(const std::string& path, int quality, bool progressive) const;
+    // Encodes into an open staged file, which the caller then moves in; the
+    // file is left unfinished, to be discarded, on failure.
+    OpResult WriteJpeg(StagedFile& out, int quality, bool progressive) const;
 
     // Packed 0x00RRGGBB of pixel (x, stored row); no checks.
     uint32_t PixelAt(int x, int row) const {

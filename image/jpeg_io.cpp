@@ -25,7 +25,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "base/atomic_file.h"
+#include "base/staged_file.h"
 #include "image/dib_image.h"
 #include "base/memory_budget.h"
 #include "base/read_file.h"
@@ -221,6 +221,14 @@ std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 }  // namespace
 
 OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progressive) const {
+    StagedFile output;
+    if (OpResult opened = output.Open(path, WriteMode::Replace); !opened) return opened;
+    if (OpResult written = WriteJpeg(output, quality, progressive); !written) return written;
+    return output.Commit();
+}
+
+OpResult CDibImage::WriteJpeg(StagedFile& output, int quality, bool progressive) const {
+    const std::string& path = output.Target();
     const int32_t width = Width();
     const int32_t height = Height();
     if (width <= 0 || height <= 0 || !HasPixels()) {
@@ -230,8 +238,7 @@ OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progress
     const uint8_t* pixels = Pixels();  // draws pending text into the buffer first
     const size_t stride = size_t(Stride());
 
-    AtomicFileWriter output(path);
-    if (OpResult opened = output.Open(); !opened) return opened;
+    if (!output.File()) return OpResult::Failure("Cannot write " + Quoted(path) + ": the file is not open");
 
     std::vector<uint8_t> row(size_t(width) * 3);
     Compressor jpeg;
@@ -259,8 +266,13 @@ OpResult CDibImage::SaveJpeg(const std::string& path, int quality, bool progress
         }
         jpeg_finish_compress(&info);
     });
-    if (!encoded) return OpResult::Failure("Cannot write " + Quoted(path) + ": " + jpeg.errors.message);
-    return output.Commit(false);
+    if (!encoded) {
+        // A write that fell short is told by its own reason (a full disk, a
+        // file size limit), not by the library's guess.
+        if (output.Error()) return OpResult::Failure(output.Describe("Cannot write"));
+        return OpResult::Failure("Cannot write " + Quoted(path) + ": " + jpeg.errors.message);
+    }
+    return OpResult::Success();
 }
 
 OpResult CDibImage::LoadJpeg(const std::string& path) {

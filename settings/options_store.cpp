@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "base/atomic_file.h"
+#include "base/staged_file.h"
 #include "base/read_file.h"
 
 namespace {
@@ -75,10 +75,11 @@ void OptionsStore::Load() {
 bool OptionsStore::Save() const {
     // A torn or half-written options file would be read back as garbage at the
     // next start; write a complete copy and swap it in, or leave the old one.
-    AtomicFileWriter output(m_filePath);
-    if (!output.Open()) return SaveInPlace();
+    // Durable: the settings just saved survive a power cut, folder entry and all.
+    StagedFile output;
+    if (!output.Open(m_filePath, WriteMode::Replace, true)) return SaveInPlace();
     if (std::fwrite(&m_options, 1, kSheetOptionsFileSize, output.File()) != kSheetOptionsFileSize) return false;
-    return bool(output.Commit(true));
+    return bool(output.Commit());
 }
 
 // No file can be made beside the options file (a folder the user may not

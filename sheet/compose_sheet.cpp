@@ -151,6 +151,19 @@ std::unique_ptr<CDibImage> ScaleToTile(const CDibImage& frame, const FrameSize& 
 
 OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
                       const std::vector<const char*>& labels, const SheetOptions& options,
+                      const MovieDetails& details, StagedFile& out,
+                      const std::vector<FrameSize>* grabbedSizes) {
+    CDibImage sheet;
+    if (OpResult composed = ComposeSheetImage(frames, labels, options, details, sheet, nullptr, grabbedSizes);
+        !composed) {
+        return composed;
+    }
+    const int quality = std::clamp(options.jpegQuality, 0, 100);
+    return sheet.WriteJpeg(out, quality, options.progressive != 0);
+}
+
+OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
+                      const std::vector<const char*>& labels, const SheetOptions& options,
                       const MovieDetails& details, const std::string& path,
                       const std::vector<FrameSize>* grabbedSizes) {
     CDibImage sheet;

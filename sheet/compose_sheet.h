@@ -9,6 +9,7 @@
 #include "sheet/movie_details.h"
 #include "image/dib_image.h"
 #include "base/op_result.h"
+#include "base/staged_file.h"
 #include "settings/sheet_options.h"
 #include "sheet/sheet_layout.h"
 
@@ -43,4 +44,9 @@ std::unique_ptr<CDibImage> ScaleToTile(const CDibImage& frame, const FrameSize& 
 OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
                       const std::vector<const char*>& labels, const SheetOptions& options,
                       const MovieDetails& details, const std::string& path,
+                      const std::vector<FrameSize>* grabbedSizes = nullptr);
+// The same into an open staged file, which the caller moves in (WriteJpeg).
+OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
+                      const std::vector<const char*>& labels, const SheetOptions& options,
+                      const MovieDetails& details, StagedFile& out,
                       const std::vector<FrameSize>* grabbedSizes = nullptr);

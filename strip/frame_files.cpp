@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
 
 #include "image/dib_image.h"
 
@@ -27,14 +28,26 @@ std::vector<FileFailure> SaveFrameFiles(const std::string& folder,
                                         const std::vector<const CDibImage*>& images,
                                         const std::vector<const char*>& labels, int quality,
                                         bool progressive,
-                                        const std::function<bool(int, int)>& progress) {
+                                        const std::function<bool(int, int)>& progress,
+                                        OutputBatch* batch, WriteMode mode) {
     std::vector<FileFailure> failures;
     const int total = int(std::min(images.size(), labels.size()));
+    std::vector<std::string> paths;
+    std::unordered_map<std::string, int> last;
     for (int i = 0; i < total; ++i) {
-        const std::string path = FrameFilePath(folder, labels[i] ? labels[i] : "");
-        OpResult result = images[i] ? images[i]->SaveJpeg(path, quality, progressive)
-                                    : OpResult::Failure("no picture");
-        if (!result) failures.push_back({path, result.message});
+        paths.push_back(FrameFilePath(folder, labels[i] ? labels[i] : ""));
+        last[paths.back()] = i;
+    }
+    for (int i = 0; i < total; ++i) {
+        const std::string& path = paths[size_t(i)];
+        // Written in turn, a later frame of the same name would replace this one.
+        if (last[path] == i) {
+            StagedFile file;
+            OpResult result = images[i] ? file.Open(path, mode) : OpResult::Failure("no picture");
+            if (result) result = images[i]->WriteJpeg(file, quality, progressive);
+            if (result) result = batch ? batch->MoveIn(file) : file.Commit();
+            if (!result) failures.push_back({path, result.message, file.Error()});
+        }
         if (progress && !progress(i + 1, total)) break;
     }
     return failures;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -475,6 +477,22 @@ TEST(JpegSaveFailure, LibraryErrorIsCaughtAndLeavesNoFile) {
     const OpResult result = image.SaveJpeg(dir / "wide.jpg", 90, false);
     EXPECT_FALSE(result);
     EXPECT_NE(result.message.find("65500"), std::string::npos) << result.message;
+    EXPECT_TRUE(FolderEntries(dir.path()).empty());
+}
+
+// The library only knows that a write fell short; the message gives the
+// reason the system gave for it.
+TEST(JpegSaveFailure, AFailedWriteIsToldByItsOwnReason) {
+    ScratchDir dir;
+    CDibImage image;
+    MakeNoise(image, 256, 256);
+    OpResult result;
+    {
+        FileSizeLimit limit(4096);
+        result = image.SaveJpeg(dir / "sheet.jpg", 100, true);
+    }
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find(std::strerror(EFBIG)), std::string::npos) << result.message;
     EXPECT_TRUE(FolderEntries(dir.path()).empty());
 }
 
