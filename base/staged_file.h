@@ -48,7 +48,9 @@ public:
     FILE* File() const { return m_file; }
     // Flushes and closes: the contents are complete under the staging name.
     OpResult Finish();
-    // Finish when not done yet, then the one rename onto Target().
+    // Finish when not done yet, then the one rename onto Target(). With
+    // `durable`, a folder that cannot be synced fails it after the rename:
+    // the new file is in place, but may not survive a power cut.
     OpResult Commit();
     // Drops the staging file; the target stays as it was.
     void Discard();
