@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "base/atomic_file.h"
+#include "base/staged_file.h"
 #include "grabbing/grab_sequence.h"
 #include "grabbing/segment_grabber.h"
 #include "grabbing/target_grabs.h"
@@ -32,13 +32,11 @@ std::unique_ptr<CDibImage> ScaledDown(std::unique_ptr<CDibImage> picture, int si
 }
 
 OpResult WritePng(const std::string& path, const QByteArray& png) {
-    AtomicFileWriter writer(path);
-    if (OpResult opened = writer.Open(); !opened) return opened;
-    if (std::fwrite(png.constData(), 1, size_t(png.size()), writer.File()) != size_t(png.size())) {
-        writer.Discard();
-        return OpResult::Failure("cannot write \"" + path + "\"");
-    }
-    return writer.Commit(false);
+    StagedFile writer;
+    if (OpResult opened = writer.Open(path, WriteMode::Replace); !opened) return opened;
+    if (std::fwrite(png.constData(), 1, size_t(png.size()), writer.File()) != size_t(png.size()))
+        return OpResult::Failure(writer.Describe("cannot write"));
+    return writer.Commit();
 }
 
 }  // namespace
