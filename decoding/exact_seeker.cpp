@@ -125,6 +125,7 @@ void ExactSeeker::ForgetDecoded() {
     m_sawKey = false;
     m_framesWithoutKey = 0;
     m_barrenPackets = 0;
+    m_flushing = false;
     m_window.Reset(AV_NOPTS_VALUE);
 }
 
@@ -159,6 +160,31 @@ void ExactSeeker::TakeFrame(FramePtr frame, int64_t target) {
     }
 }
 
+ExactSeeker::Read ExactSeeker::NextVideoPacket() {
+    for (int retries = 0;;) {
+        const int rc = av_read_frame(m_fmt.get(), m_packet.get());
+        if (rc == AVERROR(EAGAIN) && ++retries <= kReadRetries && !Cancelled()) {
+            ClearTryAgain(m_fmt.get());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        // Broken off, not ended: nothing is known about the rest.
+        if (rc == AVERROR_EXIT || (rc < 0 && m_interrupt.Interrupted())) return Read::BrokenOff;
+        if (rc < 0) return Read::Ended;
+        retries = 0;
+        if (m_progress) ++*m_progress;
+        if (m_packet->stream_index == m_info.videoStream) return Read::Packet;
+        av_packet_unref(m_packet.get());
+    }
+}
+
+void ExactSeeker::EndInput() {
+    // A decoder with delay (frame threads, reordering) gives the pictures it
+    // holds only once it is told that nothing more comes.
+    avcodec_send_packet(m_decoder.get(), nullptr);
+    m_flushing = true;
+}
+
 void ExactSeeker::DecodeUpTo(int64_t target) {
     // A frame held from the last call may already be the answer or lie past it.
     if (m_ahead && m_aheadPts <= target) {
@@ -170,7 +196,6 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
     m_window.MoveTo(target);
     m_barrenPackets = 0;
     FramePtr frame = MakeFrame();
-    int retries = 0;
     while (!m_ahead) {
         int rc = avcodec_receive_frame(m_decoder.get(), frame.get());
         if (rc == 0) {
@@ -179,16 +204,13 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
             frame = MakeFrame();
             continue;
         }
-        if (rc == AVERROR_EOF) {
-            m_inputEnded = true;
-            return;
-        }
+        if (rc == AVERROR_EOF) return;  // all that was sent has come out
         if (rc != AVERROR(EAGAIN)) {
             // A damaged picture: the ffmpeg tools skip it and so does this;
             // the decoder has dropped the packet and takes the next.
             ++m_skippedPackets;
         }
-        if (m_inputEnded) return;
+        if (m_flushing) return;
         // A long run of packets yielding no picture (a damaged stretch, or a
         // stream nothing can decode) is searched only so far; the answer is
         // then the last good picture found, or none.
@@ -198,76 +220,101 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
             return;
         }
         // Feed one more packet of the video stream.
-        for (;;) {
-            rc = av_read_frame(m_fmt.get(), m_packet.get());
-            if (rc == AVERROR(EAGAIN) && ++retries <= kReadRetries && !Cancelled()) {
-                ClearTryAgain(m_fmt.get());
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                continue;
-            }
-            if (rc == AVERROR_EXIT || (rc < 0 && m_interrupt.Interrupted())) {
-                // Broken off, not ended: nothing is known about the rest.
-                m_decoderPrimed = false;
-                return;
-            }
-            if (rc < 0) {
-                m_inputEnded = true;
-                avcodec_send_packet(m_decoder.get(), nullptr);
-                break;
-            }
-            retries = 0;
-            if (m_progress) ++*m_progress;
-            if (m_packet->stream_index != m_info.videoStream) {
-                av_packet_unref(m_packet.get());
-                continue;
-            }
-            const int64_t pts = m_packet->pts;
-            m_decoder->skip_frame = m_window.Send(pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-            rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
-            av_packet_unref(m_packet.get());
-            if (rc == AVERROR(EAGAIN)) continue;  // cannot happen after EAGAIN from receive
-            ++m_barrenPackets;
-            if (rc < 0) ++m_skippedPackets;
-            break;
+        const Read read = NextVideoPacket();
+        if (read == Read::BrokenOff) {
+            m_decoderPrimed = false;
+            return;
         }
+        if (read == Read::Ended) {
+            m_inputEnded = true;
+            EndInput();
+            continue;
+        }
+        m_decoder->skip_frame = m_window.Send(m_packet->pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
+        av_packet_unref(m_packet.get());
+        ++m_barrenPackets;
+        if (rc < 0 && rc != AVERROR(EAGAIN)) ++m_skippedPackets;
     }
+}
+
+bool ExactSeeker::ReachKeyPacket(int64_t target) {
+    // The demuxer may land past the key frame: a container seeking by
+    // decoding time lands after a key frame shown later than pictures decoded
+    // before it (an MPEG programme stream with B-frames). It then seeks further back.
+    for (double back = 0.0; back <= 16.0; back = back == 0.0 ? 1.0 : back * 4.0) {
+        if (!SeekBefore(target - int64_t(back / av_q2d(m_stream->time_base)))) return false;
+        for (int read = 0; read < kBarrenPacketLimit && !Cancelled(); ++read) {
+            if (NextVideoPacket() != Read::Packet) return false;
+            const AVPacket& packet = *m_packet;
+            const int64_t ts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+            // The times were read back from seconds: a tick either way is the same.
+            if ((packet.flags & AV_PKT_FLAG_KEY) && ts != AV_NOPTS_VALUE && ts >= target - 1 && ts <= target + 1)
+                return true;
+            // A packet decoded after the key frame would be: the key frame lies behind.
+            const int64_t order = packet.dts != AV_NOPTS_VALUE ? packet.dts : ts;
+            av_packet_unref(m_packet.get());
+            if (order != AV_NOPTS_VALUE && order > target + 1) break;
+        }
+        if (Cancelled()) return false;
+    }
+    return false;
+}
+
+FramePtr ExactSeeker::DecodeKeyPacket(int64_t target) {
+    m_decoder->skip_frame = AVDISCARD_DEFAULT;
+    int rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
+    av_packet_unref(m_packet.get());
+    if (rc < 0) {
+        ++m_skippedPackets;
+        return nullptr;
+    }
+    // Its picture may need more packets, as in DecodeUpTo: a decoder with
+    // delay (frame threads, reordering) gives it only after later ones, a
+    // picture in two fields comes in two packets. The later packets are sent
+    // as they come, leaving out pictures nothing refers to.
+    m_decoder->skip_frame = AVDISCARD_NONREF;
+    int drainErrors = 0;
+    for (int fed = 0; !Cancelled();) {
+        FramePtr frame = MakeFrame();
+        if (!frame) return nullptr;
+        rc = avcodec_receive_frame(m_decoder.get(), frame.get());
+        if (rc == 0) {
+            const int64_t pts = frame->best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE || (pts >= target - 1 && pts <= target + 1)) return frame;
+            // Shown before the key frame (the first pictures of an open group): not its picture.
+            if (pts < target) continue;
+            return nullptr;  // a later picture came first: the key frame's own did not decode
+        }
+        if (rc == AVERROR_EOF) return nullptr;
+        if (rc != AVERROR(EAGAIN)) {
+            ++m_skippedPackets;
+            if (m_flushing && ++drainErrors < kBarrenPacketLimit) continue;
+        }
+        if (m_flushing || ++fed > kBarrenPacketLimit) return nullptr;
+        const Read read = NextVideoPacket();
+        if (read == Read::BrokenOff) return nullptr;
+        if (read == Read::Ended) {
+            EndInput();
+            continue;
+        }
+        rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
+        av_packet_unref(m_packet.get());
+        if (rc < 0 && rc != AVERROR(EAGAIN)) ++m_skippedPackets;
+    }
+    return nullptr;
 }
 
 bool ExactSeeker::KeyFrameInto(double seconds, CDibImage& out, double& time) {
     if (!m_decoder) return false;
     const int64_t target = ToStreamTs(seconds < 0 ? 0.0 : seconds);
-    const bool sought = SeekBefore(target);
-    m_decoder->skip_frame = AVDISCARD_DEFAULT;  // a search may have left it skipping
-    // The decoder is left holding a lone picture: the next FrameAt seeks anew.
-    m_decoderPrimed = false;
-    if (!sought) return false;
-    FramePtr picture;
-    for (int read = 0; read < kBarrenPacketLimit && !Cancelled(); ++read) {
-        if (av_read_frame(m_fmt.get(), m_packet.get()) < 0) break;
-        if (m_progress) ++*m_progress;
-        const AVPacket& packet = *m_packet;
-        const int64_t ts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
-        const bool candidate = packet.stream_index == m_info.videoStream && ts != AV_NOPTS_VALUE;
-        // The times were read back from seconds: a tick either way is the same.
-        if (candidate && ts > target + 1) {
-            av_packet_unref(m_packet.get());
-            break;  // the demuxer is past it: no key frame starts there
-        }
-        if (!candidate || !(packet.flags & AV_PKT_FLAG_KEY) || ts < target - 1) {
-            av_packet_unref(m_packet.get());
-            continue;
-        }
-        const int sent = avcodec_send_packet(m_decoder.get(), m_packet.get());
-        av_packet_unref(m_packet.get());
-        if (sent < 0) break;
-        avcodec_send_packet(m_decoder.get(), nullptr);  // no more: out with it
-        for (FramePtr frame = MakeFrame(); frame && avcodec_receive_frame(m_decoder.get(), frame.get()) == 0;
-             frame = MakeFrame()) {
-            if (!picture) picture = std::move(frame);
-        }
-        break;
+    const FramePtr picture = ReachKeyPacket(target) ? DecodeKeyPacket(target) : nullptr;
+    if (m_decoder) {
+        m_decoder->skip_frame = AVDISCARD_DEFAULT;  // a search may have left it skipping
+        avcodec_flush_buffers(m_decoder.get());
     }
-    avcodec_flush_buffers(m_decoder.get());
+    // The decoder is left past a lone picture: the next FrameAt seeks anew.
+    m_decoderPrimed = false;
     if (!picture || !m_converter.ConvertInto(picture.get(), out)) return false;
     time = ToSeconds(picture->best_effort_timestamp != AV_NOPTS_VALUE ? picture->best_effort_timestamp : target);
     return true;

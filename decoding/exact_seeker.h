@@ -33,8 +33,9 @@ public:
     // its time; false when FrameAt would answer null.
     bool FrameInto(double seconds, CDibImage& out, double& time);
     // The key frame that starts at `seconds` (a time ReadKeyFrameTimes gave),
-    // decoded alone: one picture, whatever delay the stream has. False when no
-    // key frame starts there or it does not decode by itself.
+    // decoded without what comes before it: its one picture, whatever delay
+    // the stream has. False when no key frame starts there or it does not
+    // decode by itself.
     bool KeyFrameInto(double seconds, CDibImage& out, double& time);
     // After a successful FrameAt: the stream times [from, until) for which the
     // same picture is the answer (until is INT64_MAX past the last frame).
@@ -75,6 +76,18 @@ private:
     bool Cancelled() const { return m_cancel && m_cancel->load(); }
     // Decodes until a frame later than target is seen or the stream ends.
     void DecodeUpTo(int64_t target);
+    // The next packet of the picture stream into m_packet, a "try again" of
+    // the reader retried for a while.
+    enum class Read { Packet, Ended, BrokenOff };
+    Read NextVideoPacket();
+    // Tells the decoder that nothing more comes, so that it gives what it holds.
+    void EndInput();
+    // Leaves the key packet that starts at `target` in m_packet; false when
+    // the demuxer finds none there.
+    bool ReachKeyPacket(int64_t target);
+    // Decodes the key packet in m_packet (and what its picture needs after
+    // it); null when its picture does not come out.
+    FramePtr DecodeKeyPacket(int64_t target);
     void TakeFrame(FramePtr frame, int64_t target);
 
     ReadInterrupt m_interrupt;  // outlives m_fmt
@@ -93,6 +106,7 @@ private:
     int64_t m_aheadPts = AV_NOPTS_VALUE;
     bool m_decoderPrimed = false;  // decoder holds state from packets since the last seek
     bool m_inputEnded = false;
+    bool m_flushing = false;  // the decoder was told that nothing more comes
     int64_t m_lastFrameTs = AV_NOPTS_VALUE;  // for frames without timestamps
     bool m_sawKey = false;                    // a keyframe came since the last seek
     int64_t m_keyPts = AV_NOPTS_VALUE;
