@@ -12,6 +12,16 @@ constexpr int kReadRetries = 300;
 // search gives up: some ten seconds of a common movie, far more than any
 // decoder's delay.
 constexpr int kBarrenPacketLimit = 300;
+// Past that, a damaged stretch is searched by its key frames alone (a picture
+// after a broken key frame cannot decode either): up to this many key frames
+// are tried, each with the packets after it as far as any decoder's delay
+// reaches, among at most kSearchPacketLimit packets read in all. A movie whose
+// first key frames are broken still shows the first picture that decodes, as
+// the ffmpeg tools do, while one with nothing decodable is given up on after
+// reading a little further.
+constexpr int kBarrenKeyFrames = 16;
+constexpr int kKeyTrialPackets = 32;
+constexpr int kSearchPacketLimit = 5000;
 }  // namespace
 
 int ExactSeeker::Open(const std::string& path, std::string& message, int threads) {
@@ -21,6 +31,7 @@ int ExactSeeker::Open(const std::string& path, std::string& message, int threads
     if (m_info.videoStream < 0) return 0;  // sound only: nothing to grab
     // Only pictures are read here; the demuxer skips sound packets early.
     if (m_info.audioStream >= 0) m_fmt->streams[m_info.audioStream]->discard = AVDISCARD_ALL;
+    m_threads = threads;
     rc = OpenStreamDecoder(m_fmt.get(), m_info.videoStream, threads, m_decoder);
     if (rc < 0 && m_info.audioStream >= 0) {
         // The sound alone still plays: the movie counts as one without picture.
@@ -72,6 +83,8 @@ bool ExactSeeker::ShouldSeek(int64_t target) const {
     if (!m_sawKey) return true;
     if (target < m_currentPts) return true;
     if (m_aheadPts != AV_NOPTS_VALUE && target < m_aheadPts) return false;  // same frame
+    // A search that gave up knows nothing past its last picture; a seek lands nearer.
+    if (m_gaveUp) return true;
     if (m_inputEnded) return false;
     // The keyframe a seek would land on: when it is not past the frame we hold,
     // decoding on from here is no more work than seeking.
@@ -106,7 +119,7 @@ bool ExactSeeker::SeekBefore(int64_t target) {
     if (rc < 0) rc = av_seek_frame(m_fmt.get(), -1, m_fmt->start_time == AV_NOPTS_VALUE ? 0 : m_fmt->start_time,
                                    AVSEEK_FLAG_BACKWARD);
     if (rc < 0) rc = avio_seek(m_fmt->pb, 0, SEEK_SET) < 0 ? -1 : 0;
-    avcodec_flush_buffers(m_decoder.get());
+    ResetStreamDecoder(m_fmt.get(), m_info.videoStream, m_threads, m_decoder);
     ForgetDecoded();
     if (rc < 0) m_decoderPrimed = false;
     return rc >= 0;
@@ -124,8 +137,9 @@ void ExactSeeker::ForgetDecoded() {
     m_lastFrameTs = AV_NOPTS_VALUE;
     m_sawKey = false;
     m_framesWithoutKey = 0;
-    m_barrenPackets = 0;
+    m_barrenPackets = m_barrenKeys = m_trialPackets = 0;
     m_flushing = false;
+    m_gaveUp = false;
     m_window.Reset(AV_NOPTS_VALUE);
 }
 
@@ -194,12 +208,13 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
     }
     if (m_ahead) return;
     m_window.MoveTo(target);
-    m_barrenPackets = 0;
+    m_barrenPackets = m_barrenKeys = m_trialPackets = 0;
     FramePtr frame = MakeFrame();
+    int drainErrors = 0;
     while (!m_ahead) {
         int rc = avcodec_receive_frame(m_decoder.get(), frame.get());
         if (rc == 0) {
-            m_barrenPackets = 0;
+            m_barrenPackets = m_barrenKeys = m_trialPackets = 0;
             TakeFrame(std::move(frame), target);
             frame = MakeFrame();
             continue;
@@ -207,17 +222,25 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
         if (rc == AVERROR_EOF) return;  // all that was sent has come out
         if (rc != AVERROR(EAGAIN)) {
             // A damaged picture: the ffmpeg tools skip it and so does this;
-            // the decoder has dropped the packet and takes the next.
+            // the decoder has dropped the packet and takes the next. After
+            // the end was sent, the pictures held behind it still follow.
             ++m_skippedPackets;
+            if (m_flushing && ++drainErrors < kBarrenPacketLimit) continue;
         }
         if (m_flushing) return;
-        // A long run of packets yielding no picture (a damaged stretch, or a
-        // stream nothing can decode) is searched only so far; the answer is
-        // then the last good picture found, or none.
-        if (m_barrenPackets >= kBarrenPacketLimit) return;
         if (Cancelled()) {
             m_decoderPrimed = false;  // the next call starts with a seek
             return;
+        }
+        // A long run of packets yielding no picture (a damaged stretch, or a
+        // stream nothing can decode) is searched only so far: by all its
+        // packets first, then by its key frames. The answer is then the last
+        // good picture found, or none.
+        const bool hunting = m_barrenPackets >= kBarrenPacketLimit && m_trialPackets == 0;
+        if (hunting && (m_barrenKeys >= kBarrenKeyFrames || m_barrenPackets >= kSearchPacketLimit)) {
+            m_gaveUp = true;
+            EndInput();
+            continue;
         }
         // Feed one more packet of the video stream.
         const Read read = NextVideoPacket();
@@ -230,10 +253,20 @@ void ExactSeeker::DecodeUpTo(int64_t target) {
             EndInput();
             continue;
         }
+        ++m_barrenPackets;
+        const bool key = m_packet->flags & AV_PKT_FLAG_KEY;
+        if (hunting && !key) {
+            av_packet_unref(m_packet.get());
+            continue;
+        }
+        if (hunting)
+            m_trialPackets = kKeyTrialPackets;
+        else if (m_trialPackets > 0)
+            --m_trialPackets;
+        if (key) ++m_barrenKeys;
         m_decoder->skip_frame = m_window.Send(m_packet->pts) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         rc = avcodec_send_packet(m_decoder.get(), m_packet.get());
         av_packet_unref(m_packet.get());
-        ++m_barrenPackets;
         if (rc < 0 && rc != AVERROR(EAGAIN)) ++m_skippedPackets;
     }
 }

@@ -107,6 +107,8 @@ private:
     bool m_decoderPrimed = false;  // decoder holds state from packets since the last seek
     bool m_inputEnded = false;
     bool m_flushing = false;  // the decoder was told that nothing more comes
+    bool m_gaveUp = false;    // a search ended in a damaged stretch before the input did
+    int m_threads = 0;
     int64_t m_lastFrameTs = AV_NOPTS_VALUE;  // for frames without timestamps
     bool m_sawKey = false;                    // a keyframe came since the last seek
     int64_t m_keyPts = AV_NOPTS_VALUE;
@@ -124,5 +126,7 @@ private:
     const std::atomic<bool>* m_cancel = nullptr;
     std::atomic<uint64_t>* m_progress = nullptr;
     int64_t m_skippedPackets = 0;
-    int m_barrenPackets = 0;  // sent since the last picture came out
+    int m_barrenPackets = 0;  // read since the last picture came out
+    int m_barrenKeys = 0;     // key packets sent among them
+    int m_trialPackets = 0;   // still sent after a key frame tried in a long barren run
 };

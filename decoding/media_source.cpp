@@ -255,3 +255,16 @@ int OpenStreamDecoder(AVFormatContext* fmt, int index, int threads, CodecContext
     out = std::move(ctx);
     return 0;
 }
+
+void ResetStreamDecoder(AVFormatContext* fmt, int index, int threads, CodecContextPtr& decoder) {
+    if (!decoder) return;
+    avcodec_flush_buffers(decoder.get());
+    // FFV1's decoder keeps the coding state of the last key frame over a
+    // flush. A damaged key frame after the seek then passes for a picture that
+    // goes on from that state, and so do the pictures after it: garbage the
+    // ffmpeg tools never show, since they decode from the start. A new
+    // decoder starts clean; without one, the flushed one goes on.
+    if (decoder->codec_id != AV_CODEC_ID_FFV1) return;
+    CodecContextPtr fresh;
+    if (OpenStreamDecoder(fmt, index, threads, fresh) == 0) decoder = std::move(fresh);
+}

@@ -92,3 +92,8 @@ int OpenMediaSource(const std::string& path, FormatContextPtr& out, MediaInfo& i
 
 // Opens a decoder for stream `index` of `fmt`; `threads` 0 picks automatically.
 int OpenStreamDecoder(AVFormatContext* fmt, int index, int threads, CodecContextPtr& out);
+
+// Readies `decoder` (opened by OpenStreamDecoder with these arguments) for
+// packets from elsewhere in the stream, after a seek: it keeps nothing of the
+// packets before.
+void ResetStreamDecoder(AVFormatContext* fmt, int index, int threads, CodecContextPtr& decoder);
