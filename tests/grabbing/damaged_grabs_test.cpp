@@ -5,77 +5,26 @@
 // refused as before. The damage is made here at packet offsets ffprobe gives,
 // so every run sees the same files.
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "grabbing/segment_grabber.h"
 #include "grabbing/target_grabs.h"
 #include "image/dib_image.h"
+#include "support/ffmpeg_tool.h"
 #include "support/sheet_program.h"
 #include "tests/playback/player_test_support.h"
 
 namespace {
 
-std::string Output(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return text;
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-    pclose(pipe);
-    return text;
-}
-
-bool Ffmpeg(const std::string& args) { return std::system(("ffmpeg -nostdin -v error -y " + args).c_str()) == 0; }
-
-struct Packet {
-    long long pos = 0, size = 0;
-    bool key = false;
-};
-
-// The picture stream's packets in file order, which is decoding order.
-std::vector<Packet> Packets(const std::string& path) {
-    std::istringstream rows(Output("ffprobe -v error -select_streams v:0 -show_entries packet=pos,size,flags "
-                                   "-of csv=p=0 '" + path + "'"));
-    std::vector<Packet> packets;
-    for (std::string row; std::getline(rows, row);) {
-        Packet p;
-        char flag = 0;
-        if (std::sscanf(row.c_str(), "%lld,%lld,%c", &p.size, &p.pos, &flag) == 3 && p.pos >= 0) {
-            p.key = flag == 'K';
-            packets.push_back(p);
-        }
-    }
-    return packets;
-}
-
-// A copy of `from` with the bytes of the packets `broken` picks set to zero.
-std::string Break(const std::string& from, const std::string& to,
-                  const std::function<bool(size_t index, size_t keysBefore)>& broken) {
-    std::ifstream in(from, std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t keys = 0;
-    const std::vector<Packet> packets = Packets(from);
-    EXPECT_GT(packets.size(), 10u) << from;
-    for (size_t k = 0; k < packets.size(); ++k) {
-        const Packet& p = packets[k];
-        if (broken(k, keys) && size_t(p.pos + p.size) <= data.size())
-            std::fill_n(data.begin() + p.pos, p.size, '\0');
-        keys += p.key;
-    }
-    std::ofstream(to, std::ios::binary).write(data.data(), std::streamsize(data.size()));
-    return to;
-}
-
 // FFV1 with a key frame every second (50 pictures), its first `brokenKeys`
 // key frames broken with all the pictures after them: seven are more than
 // the 300 packets a search once gave up after.
-std::string Ffv1(const ScratchDir& dir, size_t brokenKeys) {
+std::string Ffv1(const ScratchDir& dir, int brokenKeys) {
     const std::string clean = dir / "clean.avi";
     EXPECT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=50:duration=8 -c:v ffv1 -g 50 '" + clean + "'"));
-    return Break(clean, dir / "ffv1.avi", [&](size_t, size_t keysBefore) { return keysBefore < brokenKeys; });
+    int keys = 0;
+    ZeroPackets(clean, dir / "ffv1.avi", [&](const ToolPacket& p) { return (keys += p.key) <= brokenKeys; });
+    return dir / "ffv1.avi";
 }
 
 // H.264 with B-frames (frame threads in the player): only the first two
@@ -85,23 +34,9 @@ std::string H264(const ScratchDir& dir) {
     const std::string clean = dir / "clean.mp4";
     EXPECT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=100:duration=54 -c:v libx264 -preset ultrafast "
                        "-bf 2 -g 100 -pix_fmt yuv420p '" + clean + "'"));
-    return Break(clean, dir / "h264.mp4", [](size_t index, size_t) { return index >= 2; });
-}
-
-// Seconds of the pictures `ffmpeg -i movie` decodes.
-std::vector<double> ToolPictureTimes(const std::string& path) {
-    std::istringstream lines(Output("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:v:0 -f framecrc -"));
-    std::vector<double> times;
-    double tb = 0.0;
-    for (std::string line; std::getline(lines, line);) {
-        int num = 0, den = 0, stream = 0;
-        long long dts = 0, pts = 0;
-        if (std::sscanf(line.c_str(), "#tb 0: %d/%d", &num, &den) == 2 && den > 0) tb = double(num) / den;
-        if (line[0] != '#' && std::sscanf(line.c_str(), "%d, %lld, %lld", &stream, &dts, &pts) == 3)
-            times.push_back(double(pts) * tb);
-    }
-    std::sort(times.begin(), times.end());
-    return times;
+    int index = 0;
+    ZeroPackets(clean, dir / "h264.mp4", [&](const ToolPacket&) { return index++ >= 2; });
+    return dir / "h264.mp4";
 }
 
 // The picture the tools show at `t`.
