@@ -79,7 +79,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
                    "when there is one, else the built-in settings). It is never written.",
         "FILE");
     const QCommandLineOption frames({"n", "frames"},
-                                    "Frames per sheet (default: the options' frame count, 30 built in).", "N");
+                                    "Frames per sheet (default: the options' frame count when it is 1 or more, "
+                                    "else 30).", "N");
     const QCommandLineOption columns({"c", "columns"}, "Tile columns (default: from the options, 5 built in).", "N");
     const QCommandLineOption tile("tile", "Tile size in pixels (default: from the options, 148x111 built in).", "WxH");
     const QCommandLineOption gap("gap", "Both gaps in pixels (default: from the options, 10 built in).", "PX");
@@ -157,6 +158,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
 
     // The settings first: the file, then each flag over it.
     s.options.SetDefaults();
+    const int builtInFrames = s.options.frameCount;
     std::string file;
     if (parser.isSet(optionsFile)) {
         file = ArgumentBytes(args, optionsFile, parser.value(optionsFile));
@@ -169,7 +171,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
         if (OpResult read = ReadOptionsFile(file, s.options); !read) return usage("--options: " + read.message);
         s.optionsFile = file;
     }
-    s.frames = s.options.frameCount;
+    // The window stores whatever count was typed into Grab All, 0 and below
+    // too; such a count stands for none chosen, as in the built-in settings.
+    s.frames = s.options.frameCount >= 1 ? s.options.frameCount : builtInFrames;
 
     const int kMaxInt = 1 << 30;
     if (parser.isSet(frames) && !ParseWholeNumber(parser.value(frames).toStdString(), 1, kMaxInt, s.frames))
@@ -197,12 +201,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (parser.isSet(jobs) && !ParseWholeNumber(parser.value(jobs).toStdString(), 1, 256, s.jobs))
         return usage("--jobs: " + Quote(parser.value(jobs)) + " is not a number from 1 to 256");
 
-    // A frame count or layout from the options file that cannot make a sheet
-    // is refused here too, naming where it came from.
-    if (s.frames < 1) {
-        return usage("the options file " + s.optionsFile + " asks for " + std::to_string(s.frames) +
-                     " frames; give --frames");
-    }
+    // A layout from the options file that cannot make a sheet is refused
+    // here too, naming where it came from.
     if (OpResult check = CheckSheetInput({}, s.options); !check) {
         return usage((s.optionsFile.empty() ? std::string("the settings") : "the options file " + s.optionsFile) +
                      " cannot make a sheet: " + check.message);

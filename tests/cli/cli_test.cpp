@@ -122,6 +122,23 @@ TEST(CliTest, SheetSizeFollowsOptionsFileThenFlags) {
     EXPECT_EQ(fs::last_write_time(dir / "options.lyt"), written);
     EXPECT_EQ(fs::file_size(dir / "options.lyt"), kSheetOptionsFileSize);
 
+    // Grab All stores whatever count was typed, 0 and below too: such a count
+    // is no choice and the built-in 30 stands; -n 0 typed here is still wrong.
+    for (const int stored : {0, -7}) {
+        options.frameCount = stored;
+        {
+            std::ofstream file(dir / "options.lyt", std::ios::binary);
+            file.write(reinterpret_cast<const char*>(&options), sizeof options);
+        }
+        run = Sheet({"-y", "m.mp4"}, dir.path());
+        ASSERT_EQ(run.code, 0) << stored << ": " << run.err;
+        got = SizeOf(movie + ".jpg");
+        want = LayoutSize(options, 30, 320, 240);
+        EXPECT_EQ(got.width, want.width) << stored;
+        EXPECT_EQ(got.height, want.height) << stored;
+        EXPECT_EQ(Sheet({"-y", "-n", "0", "m.mp4"}, dir.path()).code, 2) << stored;
+    }
+
     // --options from elsewhere, each flag over it.
     fs::rename(dir / "options.lyt", dir / "mine.lyt");
     run = Sheet({"-y", "--options", dir / "mine.lyt", "-c", "2", "--tile", "50x50", "--gap", "0", "-n", "3", movie});
