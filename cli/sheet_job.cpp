@@ -18,12 +18,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The bytes a sheet kept at tile size holds at most: every tile, and what
-// the workers hold.
-uint64_t TileMemoryNeed(const FrameSize& grabbed, const std::vector<FrameSize>& tiles) {
-    uint64_t need = 0;
-    for (const FrameSize& tile : tiles) need += GrabMemoryNeed(tile.width, tile.height, 1);
-    return need + GrabWorkersNeed(grabbed.width, grabbed.height);
+// What each frame holds besides its picture, from its time to its place on
+// the sheet: positions, sizes, the frame and its label, the layout's cells.
+constexpr uint64_t kFrameBookkeeping = 512;
+
+// The bytes a sheet's frames hold at most: full-size pictures, or, kept at
+// tile size, every tile (its cell and the pixel of rounding) and what the
+// workers hold. Reckoned from the counts alone, before anything of that
+// count is made.
+uint64_t SheetMemoryNeed(const FrameSize& grabbed, const FrameSize& cell, int frames, bool keepTiles) {
+    const uint64_t bookkeeping = uint64_t(frames) * kFrameBookkeeping;
+    if (!keepTiles) return GrabMemoryNeed(grabbed.width, grabbed.height, frames) + bookkeeping;
+    return GrabMemoryNeed(cell.width + 1, cell.height + 1, frames) + bookkeeping +
+           GrabWorkersNeed(grabbed.width, grabbed.height);
 }
 
 // A movie's frames, grabbed by Grab All's steps from the start with its
@@ -33,20 +40,32 @@ class SheetKind : public MovieJobKind {
 public:
     SheetKind(const MovieJob& job, const CliSettings& settings) : m_job(job), m_settings(settings) {}
 
+    // Only what the counts tell: nothing sized by the frame count is made
+    // before the sheet is known to fit a JPEG file and its frames the memory.
     OpResult Plan(SegmentGrabber& grabber, int32_t width, int32_t height, double duration,
                   GrabPlan& plan) override {
         const int frames = m_settings.frames;
+        m_grabSize = {grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
+        FrameSize cell;
+        if (OpResult fits = CheckUniformGrid(m_grabSize, frames, m_settings.options, &cell); !fits)
+            return OpResult::Failure(fits.message + " Choose fewer frames, more columns or smaller tiles.");
         // Without frame files, each frame is kept at the size of its tile on
         // the sheet, scaled as the composer would scale it: the sheet comes
-        // out the same and full-size pictures never pile up.
-        m_grabSize = {grabber.FirstPictureWidth(), grabber.FirstPictureHeight()};
-        if (m_job.framesFolder.empty()) m_tiles = UniformTileSizes(m_grabSize, frames, m_settings.options);
+        // out the same and full-size pictures never pile up. A frame that
+        // fits its tile in less than a pixel is kept as it is.
+        m_keepTiles = m_job.framesFolder.empty() && cell.width >= 1 && cell.height >= 1;
         plan.pictures = frames;
-        plan.memoryNeed = m_tiles.empty() ? GrabMemoryNeed(m_grabSize.width, m_grabSize.height, frames)
-                                          : TileMemoryNeed(m_grabSize, m_tiles);
+        plan.memoryNeed = SheetMemoryNeed(m_grabSize, cell, frames, m_keepTiles);
         m_details = DetailsOfMovieFile(m_job.movie, width, height, duration);
-        plan.positions = EvenStepPositions(0.0, duration, frames);
-        plan.latest = EvenStepLimits(0.0, duration, frames, kBlankLookAhead);
+        m_duration = duration;
+        return OpResult::Success();
+    }
+
+    OpResult Prepare(SegmentGrabber&, GrabPlan& plan, const JobProgress&) override {
+        const int frames = m_settings.frames;
+        if (m_keepTiles) m_tiles = UniformTileSizes(m_grabSize, frames, m_settings.options);
+        plan.positions = EvenStepPositions(0.0, m_duration, frames);
+        plan.latest = EvenStepLimits(0.0, m_duration, frames, kBlankLookAhead);
         m_sizeOf.resize(plan.positions.size());
         if (!m_tiles.empty()) {
             plan.hooks.shrink = [this](size_t index, GrabbedFrame& frame) {
@@ -137,6 +156,8 @@ private:
     const MovieJob& m_job;
     const CliSettings& m_settings;
     FrameSize m_grabSize{};
+    double m_duration = 0.0;
+    bool m_keepTiles = false;
     std::vector<FrameSize> m_tiles;
     std::vector<FrameSize> m_sizeOf;        // per position, the size it was grabbed at
     std::vector<GrabbedFrame> m_frames;

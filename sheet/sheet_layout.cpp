@@ -1,6 +1,7 @@
 #include "sheet/sheet_layout.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "image/dib_image.h"
@@ -26,7 +27,48 @@ Fitted FitToTile(const FrameSize& frame, int32_t tileWidth, int32_t tileHeight) 
     return {static_cast<float>(frame.width * s), frame.height * s};
 }
 
+// Refuses a sheet too large to be written, with the reason.
+OpResult CheckSheetSize(int64_t width, int64_t height) {
+    if (width < 1 || height < 1 || width > kMaxSheetSide || height > kMaxSheetSide) {
+        return OpResult::Failure("The sheet would be " + Describe(width, height) +
+                                 " pixels; a JPEG file can be at most " +
+                                 Describe(kMaxSheetSide, kMaxSheetSide) + ".");
+    }
+    // Both sides may be within the JPEG limit while the whole is more than one
+    // picture can hold; saying "not enough memory" then would send the user
+    // looking for memory that would not help.
+    if (!CDibImage::SizeFits(width, height)) {
+        return OpResult::Failure("The sheet would be " + Describe(width, height) +
+                                 " pixels; one picture can hold at most 4 GiB (about " +
+                                 std::to_string(CDibImage::kMaxBytes / 3 / 1000000) + " million pixels).");
+    }
+    return OpResult::Success();
+}
+
 }  // namespace
+
+OpResult CheckUniformGrid(const FrameSize& frame, int64_t count, const SheetOptions& options, FrameSize* cell) {
+    if (OpResult check = CheckSheetInput({frame}, options); !check) return check;
+    if (count < 1) return OpResult::Success();
+    // As ComputeSheetLayout reckons it: every column as wide as the fitted
+    // frame, every row as tall, each adding its gap.
+    const Fitted fit = FitToTile(frame, options.tileWidth, options.tileHeight);
+    const int64_t width = int64_t(fit.width);
+    const int64_t height = int64_t(fit.height);
+    const int64_t columns = options.columns;
+    const int64_t rows = (count - 1) / columns + 1;
+    const int64_t gridWidth = options.gapWidth + columns * int64_t(options.gapWidth) + std::min(columns, count) * width;
+    const int64_t perRow = height + options.gapHeight;
+    const int64_t gridHeight = perRow > 0 && rows > (INT64_MAX - options.gapHeight) / perRow
+                                   ? INT64_MAX
+                                   : options.gapHeight + rows * perRow;
+    // Only the upper limits: a details block may yet give a grid of empty
+    // rows its height.
+    if (OpResult size = CheckSheetSize(std::max<int64_t>(gridWidth, 1), std::max<int64_t>(gridHeight, 1)); !size)
+        return size;
+    if (cell) *cell = {int32_t(width), int32_t(height)};
+    return OpResult::Success();
+}
 
 OpResult CheckSheetInput(const std::vector<FrameSize>& frames, const SheetOptions& options) {
     if (options.columns < 1) return OpResult::Failure("Columns must be at least 1.");
@@ -98,20 +140,7 @@ OpResult ComputeSheetLayout(const std::vector<FrameSize>& frames, const SheetOpt
         sheetWidth = std::max<int64_t>(gridWidth, int64_t(details->width) + 2 * gapW);
         sheetHeight = gridHeight + details->height + gapH;
     }
-    if (sheetWidth < 1 || sheetHeight < 1 || sheetWidth > kMaxSheetSide ||
-        sheetHeight > kMaxSheetSide) {
-        return OpResult::Failure("The sheet would be " + Describe(sheetWidth, sheetHeight) +
-                                 " pixels; a JPEG file can be at most " +
-                                 Describe(kMaxSheetSide, kMaxSheetSide) + ".");
-    }
-    // Both sides may be within the JPEG limit while the whole is more than one
-    // picture can hold; saying "not enough memory" then would send the user
-    // looking for memory that would not help.
-    if (!CDibImage::SizeFits(sheetWidth, sheetHeight)) {
-        return OpResult::Failure("The sheet would be " + Describe(sheetWidth, sheetHeight) +
-                                 " pixels; one picture can hold at most 4 GiB (about " +
-                                 std::to_string(CDibImage::kMaxBytes / 3 / 1000000) + " million pixels).");
-    }
+    if (OpResult size = CheckSheetSize(sheetWidth, sheetHeight); !size) return size;
 
     // From here on every value fits the sheet, so 32 bits are enough.
     SheetLayout result;

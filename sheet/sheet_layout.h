@@ -50,6 +50,14 @@ OpResult CheckSheetInput(const std::vector<FrameSize>& frames, const SheetOption
 OpResult ComputeSheetLayout(const std::vector<FrameSize>& frames, const SheetOptions& options,
                             const TextSize* details, SheetLayout& layout);
 
+// The grid of `count` frames all of `frame`'s size, reckoned without laying
+// out each one, as a count given by a user can be far beyond any sheet:
+// fails with ComputeSheetLayout's reasons when it cannot be written even
+// without the details block. `cell`, when given, gets every frame's cell;
+// a tile fitted into it may come out a pixel larger either way (FitRect).
+OpResult CheckUniformGrid(const FrameSize& frame, int64_t count, const SheetOptions& options,
+                          FrameSize* cell = nullptr);
+
 // The cell shrunk to a w x h frame's shape and centred in it; each edge is
 // truncated toward zero, so the tile can be a pixel smaller than the exact fit.
 RECT FitRect(const RECT& cell, int32_t w, int32_t h);

@@ -2,12 +2,15 @@
 // failures that stay with their movie, names, and --skip-blank.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "grabbing/grab_sequence.h"
 #include "grabbing/segment_grabber.h"
@@ -203,6 +206,53 @@ TEST(CliTest, FailedMoviesReportOneLineEachAndLeaveNothing) {
     EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"good1.mp4", "good1.mp4.jpg", "good2.mpg", "good2.mpg.jpg",
                                                         "sound.mp4", "junk.avi", "empty.MKV", "notes.txt", "frames"}));
     EXPECT_EQ(Names(dir.path() / "frames"), (std::set<std::string>{"good1.mp4", "good2.mpg"}));
+}
+
+// A frame count beyond any sheet, in a process whose memory is limited as a
+// container's is: refused for each movie before anything of that count is
+// made, one line each, while the run goes on. Where the count fits one
+// movie's pictures and not another's, the one makes its sheet.
+TEST(CliTest, FrameCountsBeyondAnySheetFailTheirMovieOnly) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not mix with the sanitizer";
+#endif
+    ScratchDir dir;
+    const std::string wide = CopyClip("noaudio.mp4", dir.path() / "wide.mp4");    // 320 x 240
+    const std::string tall = CopyClip("rotated.mp4", dir.path() / "tall.mp4");    // 240 x 320
+    const std::string other = CopyClip("noaudio.mp4", dir.path() / "other.mp4");
+    // Room for the program and its threads, far from a list of 300 million frames.
+    const rlim_t limit = (rlim_t(1) << 30) + (rlim_t(128) << 20) * std::thread::hardware_concurrency();
+    struct Case {
+        std::vector<std::string> args;
+        std::set<std::string> made;
+        std::set<std::string> failed;
+    };
+    // 500 tiles of 148 x 111 in one column fit 65500 pixels; of 111 x 148 they do not.
+    const Case cases[] = {
+        {{"-n", "300000000", "-j", "2", wide, other}, {}, {wide, other}},
+        {{"-n", "300000000", "--frames-dir", dir / "f", wide}, {}, {wide}},
+        {{"-n", "500", "--tile", "148x148", "-c", "1", "--gap", "0", "--no-details", "--no-shadow", tall, wide},
+         {wide},
+         {tall}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), {"-y", "--report", "-"});
+        const Outcome run = RunSheetProgram(args, {}, dir.path().string(), [limit] {
+            const rlimit bounded{limit, limit};
+            setrlimit(RLIMIT_AS, &bounded);
+        });
+        const std::string name = c.args[0] + " " + c.args[1];
+        EXPECT_EQ(run.code, 1) << name << ": " << run.err;
+        EXPECT_EQ(Lines(run.err), int(c.failed.size())) << name << ": " << run.err;
+        EXPECT_EQ(Lines(run.out), int(c.made.size() + c.failed.size())) << name << ": report " << run.out;
+        for (const std::string& movie : c.failed) {
+            EXPECT_NE(run.err.find(movie + ": The sheet would be"), std::string::npos) << name << ": " << run.err;
+            EXPECT_FALSE(fs::exists(movie + ".jpg")) << name;
+        }
+        for (const std::string& movie : c.made) EXPECT_TRUE(fs::exists(movie + ".jpg")) << name;
+    }
+    EXPECT_FALSE(fs::exists(dir / "f"));
 }
 
 TEST(CliTest, ExistingOutputNeedsOverwriteAndFrameFilesAreNamedByLabel) {

@@ -218,4 +218,49 @@ TEST(SheetLayoutRefuses, SheetsTooLargeForJpeg) {
     EXPECT_NE(result.message.find("4 GiB"), std::string::npos) << result.message;
 }
 
+// The early check of a sheet of many frames of one size takes what the full
+// layout takes and refuses what it refuses, up to the last row that fits,
+// and refuses a count far beyond any sheet without laying it out.
+TEST(SheetLayoutRefuses, UniformGridAgreesWithTheFullLayout) {
+    struct Case {
+        FrameSize frame;
+        int64_t count;
+        int columns;
+        int gap;
+    };
+    // 320 x 240 fits 148 x 111 tiles exactly: 541 rows of 121 pixels and a gap
+    // make 65471, one row more is past 65500.
+    const Case cases[] = {
+        {{320, 240}, 2705, 5, 10}, {{320, 240}, 2706, 5, 10}, {{320, 240}, 541, 1, 10},
+        {{320, 240}, 542, 1, 10},  {{240, 320}, 800, 2, 0},   {{1920, 800}, 3000, 7, 3},
+        {{16, 4000}, 50, 500, 0},  {{4000, 16}, 9000, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SheetOptions options = Defaults();
+        options.columns = c.columns;
+        options.gapWidth = options.gapHeight = c.gap;
+        FrameSize cell;
+        const OpResult early = CheckUniformGrid(c.frame, c.count, options, &cell);
+        SheetLayout layout;
+        const OpResult full = ComputeSheetLayout(Frames(int(c.count), c.frame.width, c.frame.height), options,
+                                                 nullptr, layout);
+        const std::string name = std::to_string(c.count) + " of " + std::to_string(c.frame.width) + "x" +
+                                 std::to_string(c.frame.height) + " in " + std::to_string(c.columns);
+        if (full.ok || !early.ok) EXPECT_EQ(early.message, full.message) << name;
+        // A grid of empty rows is left to the full layout, which may yet
+        // give it a details block's height.
+        if (!full.ok && early.ok) EXPECT_TRUE(cell.width < 1 || cell.height < 1) << name << ": " << full.message;
+        for (const RECT& tile : layout.tiles) {
+            EXPECT_LE(tile.Width(), cell.width + 1) << name;
+            EXPECT_LE(tile.Height(), cell.height + 1) << name;
+        }
+    }
+    const OpResult huge = CheckUniformGrid({320, 240}, 300000000, Defaults());
+    EXPECT_NE(huge.message.find("65500"), std::string::npos) << huge.message;
+    SheetOptions tall = Defaults();
+    tall.columns = 1;
+    tall.tileWidth = tall.tileHeight = tall.gapHeight = INT_MAX;
+    EXPECT_FALSE(CheckUniformGrid({320, 240}, INT_MAX, tall).ok);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,13 @@ inline QProcessEnvironment HeadlessEnvironment() {
     return env;
 }
 
+// `inChild`, when given, runs in the child before the program starts (a
+// resource limit, say); it may only make calls safe after fork.
 inline SheetRun RunSheetProgram(const std::vector<std::string>& args, const std::string& input = {},
-                                const std::string& folder = {}) {
+                                const std::string& folder = {}, const std::function<void()>& inChild = {}) {
     QProcess process;
     process.setProcessEnvironment(HeadlessEnvironment());
+    if (inChild) process.setChildProcessModifier(inChild);
     if (!folder.empty()) process.setWorkingDirectory(QString::fromStdString(folder));
     QStringList list;
     bool allText = true;
