@@ -10,6 +10,7 @@
 #include "cli/list_flags.h"
 #include "settings/options_store.h"
 #include "sheet/sheet_layout.h"
+#include "sheet/sprite_layout.h"
 #include "version/library_versions.h"
 
 namespace {
@@ -114,7 +115,11 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     // Seek-bar thumbnails.
     const QCommandLineOption vtt("vtt", "Write a WebVTT file MOVIE-NAME.vtt and its sprite images MOVIE-NAME-1.jpg, "
                                         "... (thumbnails for a web player's seek bar) instead of a sheet.");
-    const QCommandLineOption interval("interval", "With --vtt: seconds per thumbnail (default: 10).", "S");
+    const QCommandLineOption interval(
+        "interval",
+        QStringLiteral("With --vtt: seconds per thumbnail (default: 10). A movie gets at most %1 thumbnails; one "
+                       "that would need more fails.").arg(kMaxCues),
+        "S");
     const QCommandLineOption thumbWidth("thumb-width", "With --vtt: thumbnail width in pixels, 16-1920 (default: 320; "
                                                        "the height follows the picture).", "PX");
     const QCommandLineOption grid("grid", "With --vtt: tiles per sprite image (default: 10x10).", "CxR");

@@ -127,6 +127,18 @@ private:
     std::vector<StagedFile> m_files;
 };
 
+OpResult CheckCueCount(int64_t durationMs, int64_t intervalMs) {
+    const int64_t count = CueCount(durationMs, intervalMs);
+    if (count <= kMaxCues) return OpResult::Success();
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "an --interval of %.3f s makes %lld thumbnails of this %.0f s movie, more than the %lld one "
+                  "movie can have; choose an --interval of at least %.3f s",
+                  double(intervalMs) / 1000.0, static_cast<long long>(count), double(durationMs) / 1000.0,
+                  static_cast<long long>(kMaxCues), double((durationMs - 1) / kMaxCues + 1) / 1000.0);
+    return OpResult::Failure(text);
+}
+
 // A movie's seek-bar thumbnails: one exact picture per cue, scaled to its
 // tile as it is grabbed and put into its sprite, and the WebVTT file pointing
 // at them.
@@ -146,7 +158,11 @@ public:
         m_grid.tileWidth = m_settings.thumbWidth;
         m_grid.tileHeight =
             ThumbHeightFor(m_settings.thumbWidth, grabber.FirstPictureWidth(), grabber.FirstPictureHeight());
-        m_cues = CueSpans(std::max<int64_t>(1, std::llround(duration * 1000.0)), m_settings.vttIntervalMs);
+        const int64_t durationMs = std::max<int64_t>(1, std::llround(duration * 1000.0));
+        // Refused before a cue is made: a tiny interval on a long movie would
+        // build millions of them and a text of gigabytes.
+        if (OpResult count = CheckCueCount(durationMs, m_settings.vttIntervalMs); !count) return count;
+        m_cues = CueSpans(durationMs, m_settings.vttIntervalMs);
         const int cueCount = int(m_cues.size());
         // The first sprite is the largest: refused before anything is decoded.
         int spriteWidth = 0;

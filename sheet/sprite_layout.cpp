@@ -11,6 +11,11 @@ std::vector<CueSpan> CueSpans(int64_t durationMs, int64_t intervalMs) {
     return spans;
 }
 
+int64_t CueCount(int64_t durationMs, int64_t intervalMs) {
+    if (durationMs < 1 || intervalMs < 1) return 0;
+    return (durationMs - 1) / intervalMs + 1;
+}
+
 int ThumbHeightFor(int thumbWidth, int pictureWidth, int pictureHeight) {
     if (thumbWidth < 1 || pictureWidth < 1 || pictureHeight < 1) return 0;
     const double height = double(thumbWidth) * double(pictureHeight) / double(pictureWidth);

@@ -17,6 +17,12 @@ struct CueSpan {
 // contiguous from 0 to the duration; a movie shorter than one interval gets
 // one cue. Empty for a duration or interval below 1 ms.
 std::vector<CueSpan> CueSpans(int64_t durationMs, int64_t intervalMs);
+// How many cues CueSpans makes, reckoned without making them.
+int64_t CueCount(int64_t durationMs, int64_t intervalMs);
+// The most cues one movie's thumbnails get (a cue a second for almost 28
+// hours): a player reads its whole WebVTT file, and every cue is a picture
+// decoded and a tile written.
+constexpr int64_t kMaxCues = 100000;
 
 // The tile height for pictures of pictureWidth x pictureHeight shown
 // `thumbWidth` wide: the picture's aspect kept, rounded to an even number,

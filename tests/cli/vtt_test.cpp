@@ -293,6 +293,37 @@ TEST(VttTest, AFailedMovieLeavesNothingBehind) {
     EXPECT_TRUE(fs::exists(dir.path() / "served" / "t-1.jpg"));
 }
 
+// Ten hours in a file of six pictures: an interval that would make more
+// thumbnails than a movie may have fails that movie before a cue is made or
+// a picture decoded, and the other movies of the run still get theirs.
+TEST(VttTest, TooManyThumbnailsFailTheirMovieBeforeDecoding) {
+    ScratchDir dir;
+    const std::string hours = Clip("sparse10h.mp4");  // 36000.04 s
+    const std::string shorter = Clip("noaudio.mp4");  // 2 s
+    struct Case {
+        const char* interval;
+        bool refused;  // the ten hours
+        size_t cues;   // of the ten hours when made
+    };
+    // 0.36 s makes 100001 cues, one more than a movie may have.
+    const Case cases[] = {{"0.01", true, 0}, {"0.36", true, 0}, {"3600", false, 11}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.interval);
+        const fs::path out = dir.path() / c.interval;
+        const Outcome run = Sheet({"--vtt", "--interval", c.interval, "-O", out.string(), hours, shorter});
+        EXPECT_EQ(run.code, c.refused ? 1 : 0) << run.err;
+        EXPECT_TRUE(fs::exists(out / "noaudio.mp4.vtt"));
+        if (c.refused) {
+            EXPECT_NE(run.err.find(hours + ": "), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("more than the 100000"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("at least 0.361 s"), std::string::npos) << run.err;
+            for (const std::string& name : Names(out)) EXPECT_EQ(name.rfind("noaudio.mp4", 0), 0u) << name;
+        } else {
+            EXPECT_EQ(ReadCues((out / "sparse10h.mp4.vtt").string()).size(), c.cues);
+        }
+    }
+}
+
 // Bad values are refused with exit status 2 before any movie is read.
 TEST(VttTest, BadThumbnailFlagsAreUsageErrors) {
     ScratchDir dir;

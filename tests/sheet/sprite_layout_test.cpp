@@ -67,3 +67,12 @@ TEST(WebVtt, ReadsBackWhatItWritesAndToleratesOtherWriters) {
     EXPECT_FALSE(ReadVtt("WEBVTTX\n").header);
 }
 
+// The count a run is refused by is the count of cues it would have made.
+TEST(SpriteLayoutTest, CueCountIsTheNumberOfSpans) {
+    const int64_t cases[][2] = {{1, 1}, {1, 10000}, {9999, 10000}, {10000, 10000}, {10001, 10000},
+                                {25000, 10000}, {36000040, 361}, {36000040, 360}, {0, 10}, {10, 0}};
+    for (const auto& [duration, interval] : cases)
+        EXPECT_EQ(CueCount(duration, interval), int64_t(CueSpans(duration, interval).size())) << duration << "/" << interval;
+    EXPECT_LE(CueCount(36000040, 361), kMaxCues);
+    EXPECT_GT(CueCount(36000040, 360), kMaxCues);
+}

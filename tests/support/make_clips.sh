@@ -72,4 +72,11 @@ ff -f lavfi -i "$(pic 320x240 4)" -vf "setpts='(N+16*(gte(N\,8)+gte(N\,32)+gte(N
 # A movie that opens on a black title: the first 2.5 s of 12 are black.
 ff -f lavfi -i "$(pic 320x240 12)" -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='lt(t,2.5)'" \
    -c:v libx264 -preset ultrafast -g 50 -pix_fmt yuv420p black_open.mp4
+# Ten hours in six pictures, long work from a tiny file: four of the test
+# pattern at the start (to 3 h), then black to the end. Thumbnails every few
+# milliseconds would be millions; the search past a black picture steps
+# through hours of one picture.
+ff -f lavfi -i "$(pic 320x240 0.24)" \
+   -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='gte(n,4)',setpts='if(lt(N,4),N,if(eq(N,4),3*3600*25,10*3600*25))/(25*TB)'" \
+   -fps_mode vfr -c:v libx264 -preset ultrafast -pix_fmt yuv420p sparse10h.mp4
 touch "$stamp"
