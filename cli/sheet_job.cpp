@@ -61,7 +61,8 @@ public:
         return OpResult::Success();
     }
 
-    OpResult Prepare(SegmentGrabber&, GrabPlan& plan, const JobProgress&) override {
+    OpResult Prepare(SegmentGrabber&, GrabPlan& plan, const JobProgress& progress) override {
+        m_progress = progress;
         const int frames = m_settings.frames;
         if (m_keepTiles) m_tiles = UniformTileSizes(m_grabSize, frames, m_settings.options);
         plan.positions = EvenStepPositions(0.0, m_duration, frames);
@@ -143,9 +144,17 @@ private:
                 return OpResult::Failure("cannot make the folder \"" + folder + "\": " + error.message());
             outputs.MadeFolder(folder);
         }
+        // Hundreds of large pictures take a while: a stop is heard between
+        // files, and those written go back with the batch.
+        bool stopped = false;
+        const auto goOn = [&](int, int total) {
+            stopped = m_progress && !m_progress(total, total);
+            return !stopped;
+        };
         const std::vector<FileFailure> failures =
             SaveFrameFiles(folder, images, labels, m_settings.options.jpegQuality,
-                           m_settings.options.progressive != 0, {}, &outputs, mode);
+                           m_settings.options.progressive != 0, goOn, &outputs, mode);
+        if (stopped) return OpResult::Failure("interrupted");
         if (failures.empty()) return OpResult::Success();
         const FileFailure& first = failures.front();
         if (mode == WriteMode::NeverReplace && first.error == EEXIST)
@@ -155,6 +164,7 @@ private:
 
     const MovieJob& m_job;
     const CliSettings& m_settings;
+    JobProgress m_progress;  // also asked while the frame files are written
     FrameSize m_grabSize{};
     double m_duration = 0.0;
     bool m_keepTiles = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -117,7 +118,7 @@ void SegmentGrabber::GiveBack(std::unique_ptr<ExactSeeker> seeker, unsigned deco
 }
 
 OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& visit, unsigned threads,
-                             const std::vector<double>& keyTimes) {
+                             const std::vector<double>& keyTimes, const std::function<bool()>& stopRequested) {
     if (positions.empty()) return OpResult::Success();
     if (m_path.empty()) return OpResult::Failure("no movie is open");
     std::vector<size_t> starts = SegmentStarts(positions, keyTimes);
@@ -171,8 +172,20 @@ OpResult SegmentGrabber::Run(const std::vector<double>& positions, const Visit& 
             fail("an unexpected error");
         }
     };
-    IndexPool pool(segments, threads > 0 ? threads - 1 : 0, work);
-    pool.Help();
+    // A watching caller starts every worker; one that helps starts one fewer.
+    const unsigned workers = stopRequested ? threads : threads - 1;
+    IndexPool pool(segments, workers, work);
+    if (stopRequested && workers > 0 && pool.Threads() == workers) {
+        while (!pool.WaitFinished(std::chrono::milliseconds(50))) {
+            if (stopped || !stopRequested()) continue;
+            stopped = true;
+            cancel = true;
+            pool.Stop();
+        }
+    } else {
+        // No thread to spare: the stop is seen between visits only.
+        pool.Help();
+    }
     pool.Join();
     if (!failure.empty()) return OpResult::Failure(failure);
     return OpResult::Success();

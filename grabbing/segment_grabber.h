@@ -66,10 +66,13 @@ public:
     // seconds of the key frames, may be empty) splits the segments where the
     // container keeps no index. A failure (another decoder cannot open the
     // movie, memory runs out) stops every worker and says why; a visit's stop
-    // is no failure.
+    // is no failure. `stopRequested`, when given, is asked about every 50 ms
+    // by the calling thread, which then only watches: true stops the workers
+    // as a visit's stop does, breaking off a decode in progress, so that a
+    // stretch decoded for minutes does not hold up a stop.
     using Visit = std::function<bool(size_t index, Source& source)>;
     OpResult Run(const std::vector<double>& positions, const Visit& visit, unsigned threads = 0,
-             const std::vector<double>& keyTimes = {});
+                 const std::vector<double>& keyTimes = {}, const std::function<bool()>& stopRequested = {});
 
     // From any thread: the Run under way, and any later one, stops soon: no
     // new visit starts and the reads and decodes in progress are broken off.

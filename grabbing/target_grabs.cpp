@@ -42,6 +42,13 @@ public:
         }
         return true;
     }
+    // Asks progress again with the counts as they stand, for a stop while
+    // the next picture is still being decoded; false once it asked to stop.
+    bool StillWanted() {
+        std::lock_guard lock(m_mutex);
+        if (!m_stopped && m_hooks.progress && !m_hooks.progress(int(m_taken), m_total)) m_stopped = true;
+        return !m_stopped;
+    }
     int Taken() const {
         std::lock_guard lock(m_mutex);
         return int(m_taken);
@@ -90,7 +97,9 @@ OpResult GrabTargets(SegmentGrabber& grabber, const std::vector<double>& positio
         if (frame.image && hooks.shrink) hooks.shrink(k, frame);
         return order.Finished(k, std::move(frame));
     };
-    const OpResult run = grabber.Run(positions, visit, 0, keyTimes);
+    std::function<bool()> stopRequested;
+    if (hooks.progress) stopRequested = [&] { return !order.StillWanted(); };
+    const OpResult run = grabber.Run(positions, visit, 0, keyTimes, stopRequested);
     if (taken) *taken = order.Taken();
     return run;
 }

@@ -26,7 +26,10 @@ struct TargetGrabHooks {
     // Every position in order, with its frame (an empty one when the movie
     // has no picture there). Called under a lock, one at a time.
     std::function<void(size_t index, GrabbedFrame frame)> take;
-    // After each `take` with (positions taken, all); false stops the rest.
+    // After each `take` with (positions taken, all), and about every 50 ms
+    // with the same counts while the next picture is still being decoded
+    // (from the calling thread, under the same lock as `take`); false stops
+    // the rest, breaking off a decode in progress.
     std::function<bool(int done, int total)> progress;
     // Optional, one per position: the time of a key frame that is the picture
     // at that position (it starts there and nothing comes between), decoded

@@ -317,6 +317,70 @@ TEST(ListRun, SignalInTheMiddleOfAListLeavesNoPartialFile) {
     }
 }
 
+// A stop during work that would go on for minutes: the search past a black
+// picture steps through hours of one picture, in a sheet with frame files,
+// in thumbnails with a sprite already staged, and in two movies at a time.
+// The run ends with 130 long before that work would, and leaves only the
+// files of the movie that finished. (The bound is generous, no speed claim.)
+TEST(ListRun, SignalStopsLongWorkAndLeavesOnlyFinishedFiles) {
+    ScratchDir dir;
+    const std::string quick = dir / "quick.mp4";
+    fs::copy_file(Clip("noaudio.mp4"), quick);
+    std::vector<std::string> slow;
+    for (const char* name : {"slow.mp4", "slow2.mp4"}) {
+        slow.push_back(dir / name);
+        fs::copy_file(Clip("sparse10h.mp4"), slow.back());  // black from 3 h to 10 h
+    }
+    struct Case {
+        int signal;
+        std::vector<std::string> args;
+        int slowMovies;
+    };
+    const Case cases[] = {
+        {SIGINT, {"--skip-blank", "-n", "1", "--frames-dir", "frames"}, 1},
+        {SIGTERM, {"--vtt", "--skip-blank", "--grid", "1x1", "--interval", "7200"}, 1},
+        {SIGINT, {"--skip-blank", "-n", "2", "-j", "2"}, 2},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        const fs::path out = dir.path() / ("out" + std::to_string(++number));
+        fs::create_directories(out);
+        SCOPED_TRACE(out.filename().string());
+        QStringList args{"--report", "report.jsonl", "-O", "."};
+        for (const std::string& arg : c.args) args << QString::fromStdString(arg);
+        args << QString::fromStdString(quick);
+        for (int k = 0; k < c.slowMovies; ++k) args << QString::fromStdString(slow[size_t(k)]);
+        QProcess process;
+        process.setProcessEnvironment(HeadlessEnvironment());
+        process.setWorkingDirectory(QString::fromStdString(out.string()));
+        process.start(REELCAP_SHEET_PROGRAM, args);
+        ASSERT_TRUE(process.waitForStarted());
+        // The quick movie first: once it is reported, the long work is under way.
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (ReportLines(FileBytes(out / "report.jsonl")).empty() && std::chrono::steady_clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_EQ(process.state(), QProcess::Running);
+        ::kill(pid_t(process.processId()), c.signal);
+        ASSERT_TRUE(process.waitForFinished(10000)) << "still at work 10 s after the stop";
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
+
+        const auto lines = ReportLines(FileBytes(out / "report.jsonl"));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0]["input"].toString().toStdString(), quick);
+        std::set<std::string> reported{"report.jsonl"};
+        for (const QJsonValue& file : lines[0]["outputs"].toArray())
+            reported.insert(fs::path(file.toString().toStdString()).lexically_normal().string());
+        std::set<std::string> found;
+        for (const auto& entry : fs::recursive_directory_iterator(out)) {
+            if (!entry.is_directory()) found.insert(fs::relative(entry.path(), out).string());
+        }
+        EXPECT_EQ(found, reported) << "staged, half-written or stray files";
+        EXPECT_FALSE(fs::exists(out / "frames" / "slow.mp4"));
+    }
+}
+
 // GNU parallel runs the shards as two jobs, each with its own report; the
 // reports together name every movie once.
 TEST(ListRun, GnuParallelOverTwoShards) {
