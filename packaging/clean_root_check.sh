@@ -66,7 +66,7 @@ ffmpeg -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=5 -f lavfi -i
 cp "$here/clean_root_programs.sh" "$work/"
 chmod 0644 "$work/"*
 
-mmdebstrap --variant=minbase --mode=auto --format=null \
+mmdebstrap --variant=minbase --mode=unshare --format=null \
   --customize-hook="copy-in $deb $copy_to" \
   --customize-hook="copy-in $steps /root" \
   --customize-hook='chroot "$1" sh /root/container-steps.sh' \
