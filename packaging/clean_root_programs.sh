@@ -2,8 +2,9 @@
 # Inside the clean root, after the package is installed (see clean_root_check.sh):
 #   clean_root_programs.sh USER WORKDIR MOVIE
 # checks that no build tool came with it, then as USER in WORKDIR runs
-# reelcap-sheet (version, a sheet, WebVTT sprites), the installed completion,
-# and shows the window program under xvfb-run until its window is on screen.
+# reelcap-sheet (version, a sheet, WebVTT sprites), reelcap-thumbnailer and
+# the installed completion, and shows the window program under xvfb-run until
+# its window is on screen.
 set -eu
 say() { echo "clean-root: $*"; }
 
@@ -38,6 +39,7 @@ done
 dpkg-query -W -f='reelcap ${Version}, ${Installed-Size} KiB installed\n' reelcap
 for file in /usr/share/man/man1/reelcap.1.gz /usr/share/man/man1/reelcap-sheet.1.gz \
     /usr/share/applications/reelcap.desktop /usr/share/icons/hicolor/48x48/apps/reelcap.png \
+    /usr/share/man/man1/reelcap-thumbnailer.1.gz /usr/share/thumbnailers/reelcap.thumbnailer \
     /usr/share/doc/reelcap/copyright; do
   [ -f "$file" ] || { say "missing $file"; exit 1; }
 done
@@ -55,6 +57,10 @@ as_user 'reelcap-sheet --quiet --vtt --interval 1 --thumb-width 160 clip.mp4'
 as_user 'head -1 clip.mp4.vtt | grep -q "^WEBVTT" && grep -q "clip.mp4-1.jpg#xywh=" clip.mp4.vtt'
 as_user '[ "$(od -An -tx1 -N2 clip.mp4-1.jpg | tr -d " ")" = ffd8 ]'
 say "sprites: $(grep -c -- "-->" "$workdir/clip.mp4.vtt") cues"
+as_user 'reelcap-thumbnailer -s 128 clip.mp4 thumb.png'
+# A PNG starts with the bytes 89 "PNG".
+as_user '[ "$(od -An -tx1 -N4 thumb.png | tr -d " ")" = 89504e47 ]'
+say "thumbnail: $(wc -c < "$workdir/thumb.png") bytes"
 # The installed completion offers the installed program's flags.
 runuser -u "$user" -- bash -c 'source /usr/share/bash-completion/completions/reelcap-sheet
   COMP_WORDS=(reelcap-sheet --vt); COMP_CWORD=1; _reelcap_sheet; [ "${COMPREPLY[*]}" = --vtt ]'

@@ -38,7 +38,7 @@ if [ ! -f build/CMakeCache.txt ]; then
   exit 1
 fi
 # Brings what is packaged up to date (nothing to do right after tools/build.sh).
-cmake --build build -j2 --target reelcap reelcap-sheet reelcap_icon_pngs > /dev/null
+cmake --build build -j2 --target reelcap reelcap-sheet reelcap-thumbnailer reelcap_icon_pngs > /dev/null
 
 version=$(sed -n 's/^project(Reelcap VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 changelog_version=$(sed -n '1s/^reelcap (\([^)]*\)).*/\1/p' packaging/changelog)
@@ -73,7 +73,7 @@ chmod 0755 "$stage/usr/bin/"*
 # knows the package's root by its DEBIAN folder.
 mkdir -p "$stage/DEBIAN"
 printf 'Source: reelcap\n\nPackage: reelcap\nArchitecture: any\n' > "$out/debian/control"
-depends=$(cd "$out" && dpkg-shlibdeps -O debian/reelcap/usr/bin/reelcap debian/reelcap/usr/bin/reelcap-sheet |
+depends=$(cd "$out" && dpkg-shlibdeps -O debian/reelcap/usr/bin/* |
   sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || { echo "tools/package.sh: dpkg-shlibdeps found no libraries" >&2; exit 1; }
 
@@ -85,7 +85,7 @@ chmod 0644 "$stage/DEBIAN/"*
 
 deb="$out/reelcap_${version}_${arch}.deb"
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" > /dev/null
-echo "tools/package.sh: $deb ($(du -k "$deb" | cut -f1) KiB, installed $installed_size KiB)"
+echo "tools/package.sh: $deb ($(( $(stat -c %s "$deb") / 1024 )) KiB, installed $installed_size KiB)"
 
 # Errors fail the run; warnings and notes are shown.
 lintian --fail-on error --display-info "$deb"

@@ -1,12 +1,13 @@
 #!/bin/sh
 # The manual pages against the programs they describe:
-#   man_pages_match_help.sh SHEET-PROGRAM WINDOW-PROGRAM MAN-FOLDER
+#   man_pages_match_help.sh SHEET-PROGRAM WINDOW-PROGRAM THUMBNAILER MAN-FOLDER
 # Every flag that `reelcap-sheet --help` lists is described in reelcap-sheet(1),
 # and every flag the page describes (its .TP items) is one the program takes;
-# reelcap(1) describes --version, which the window program answers without a
-# display. Both pages format without a groff warning.
+# the same for the flags of reelcap-thumbnailer's usage line; reelcap(1)
+# describes --version, which the window program answers without a display.
+# Every page formats without a groff warning.
 set -eu
-sheet="$1" window="$2" pages="$3"
+sheet="$1" window="$2" thumbnailer="$3" pages="$4"
 fail=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -35,13 +36,25 @@ for flag in $(comm -13 "$work/help_flags" "$work/page_flags"); do
   echo "reelcap-sheet(1) describes $flag, which reelcap-sheet does not take"; fail=1
 done
 
+# The thumbnailer has no --help: its usage line, printed on bad usage, names
+# its flags ("usage: reelcap-thumbnailer -s SIZE [-t SECONDS|PERCENT%] ...").
+"$thumbnailer" > /dev/null 2> "$work/usage" && { echo "reelcap-thumbnailer without arguments succeeded"; fail=1; }
+sed -n 's/.*usage: reelcap-thumbnailer//p' "$work/usage" | grep -o -- '\(^\| \|\[\)-[A-Za-z0-9-]*' |
+  tr -d ' [' | sort -u > "$work/thumbnailer_flags"
+[ -s "$work/thumbnailer_flags" ] || { echo "no usage line from reelcap-thumbnailer:"; cat "$work/usage"; fail=1; }
+page_flags "$pages/reelcap-thumbnailer.1.in" > "$work/thumbnailer_page_flags"
+if ! cmp -s "$work/thumbnailer_flags" "$work/thumbnailer_page_flags"; then
+  echo "reelcap-thumbnailer takes $(tr '\n' ' ' < "$work/thumbnailer_flags")but its page describes" \
+       "$(tr '\n' ' ' < "$work/thumbnailer_page_flags")"; fail=1
+fi
+
 page_flags "$pages/reelcap.1.in" > "$work/window_flags"
 grep -qx -- --version "$work/window_flags" || { echo "reelcap(1) does not describe --version"; fail=1; }
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$window" --version > "$work/version" ||
   { echo "reelcap --version failed without a display"; fail=1; }
 grep -q '^Reelcap ' "$work/version" || { echo "reelcap --version printed no version"; fail=1; }
 
-for page in reelcap reelcap-sheet; do
+for page in reelcap reelcap-sheet reelcap-thumbnailer; do
   # Each page has the sections a user looks for, in the order man(7) gives.
   sections=$(sed -n 's/^\.SH //p' "$pages/$page.1.in" | tr -d '"' | tr '\n' '|')
   case "$sections" in
