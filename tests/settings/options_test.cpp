@@ -89,7 +89,7 @@ SheetOptions Custom() {
     o.labelPosition = TopRight;
     o.labelFont = o.detailsFont;
     o.labelFont.lfHeight = 30;
-    std::strcpy(o.labelFont.lfFaceName, "DejaVu Serif");
+    std::strcpy(o.labelFont.lfFaceName, "Liberation Serif");
     o.labelColor = 0x00010203;
     o.jpegQuality = 42;
     o.progressive = 0;
@@ -196,7 +196,7 @@ TEST(OptionsRoundTrip, EveryFieldSurvivesSaveAndLoad) {
     const SheetOptions expected = Custom();
     EXPECT_TRUE(SameBytes(again.Options(), expected));
     EXPECT_EQ(again.Options().labelFont.lfHeight, 30);
-    EXPECT_STREQ(again.Options().labelFont.lfFaceName, "DejaVu Serif");
+    EXPECT_STREQ(again.Options().labelFont.lfFaceName, "Liberation Serif");
     EXPECT_STREQ(again.Options().detailsTemplate, "[FILE_NAME]\r\n[DURATION]");
 }
 

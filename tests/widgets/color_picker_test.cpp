@@ -139,7 +139,7 @@ TEST(FontColorDialog, FillsTheWholeRecordOrNothing) {
     LOGFONTA font{-11, 0, 900, 0, 700, 0, 0, 0, 0, 3, 2, 1, 0x22, "Liberation Sans"};
     COLORREF color = kRed;
     WhenModalShown<CFontColorDlg>([](CFontColorDlg* d) {
-        QFont chosen(QStringLiteral("DejaVu Serif"), 15);
+        QFont chosen(QStringLiteral("Liberation Serif"), 15);
         chosen.setItalic(true);
         chosen.setUnderline(true);
         d->FontChooser()->setCurrentFont(chosen);
@@ -149,7 +149,7 @@ TEST(FontColorDialog, FillsTheWholeRecordOrNothing) {
     ASSERT_TRUE(Prompts::Current().ChooseFont(nullptr, font, color));
     const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
     const LOGFONTA expected{-int(std::lround(15 * dpi / 72)), 0, 0, 0, 400, 1, 1, 0, 0, 3, 2, 1, 0x22,
-                            "DejaVu Serif"};
+                            "Liberation Serif"};
     EXPECT_EQ(std::memcmp(&font, &expected, sizeof font), 0) << font.lfHeight << " " << int(font.lfPitchAndFamily);
     EXPECT_EQ(color, MakeRgb(0, 0, 255));
 

@@ -154,7 +154,7 @@ TEST_F(OptionsDialog, ApplyConvertsAsTypedAndRefusesUnusableLayouts) {
 
 TEST_F(OptionsDialog, ControlsFollowTheirCheckBoxesAndFonts) {
     font = store.Options().detailsFont;
-    std::strcpy(font.lfFaceName, "DejaVu Serif");
+    std::strcpy(font.lfFaceName, "Liberation Serif");
     font.lfHeight = -20;
     const SheetOptions before = store.Options();
     Run([&](COptionsDlg* d) {
@@ -169,12 +169,12 @@ TEST_F(OptionsDialog, ControlsFollowTheirCheckBoxesAndFonts) {
         Click(d, "legend");
         Click(d, "showDetails");
         Click(d, "detailsFont");
-        EXPECT_EQ(Get<QPushButton>(d, "detailsFont")->text(), QStringLiteral("DejaVu Serif"));
+        EXPECT_EQ(Get<QPushButton>(d, "detailsFont")->text(), QStringLiteral("Liberation Serif"));
         EXPECT_EQ(Get(d, "detailsTemplate")->font().pixelSize(), 20);  // edited in the new font at once
         // Cancel at the question keeps the chosen font in the record, as shown.
         answers = {kCancel, kNo};
         d->close();
-        EXPECT_STREQ(store.Options().detailsFont.lfFaceName, "DejaVu Serif");
+        EXPECT_STREQ(store.Options().detailsFont.lfFaceName, "Liberation Serif");
         EXPECT_EQ(store.Options().detailsColor, MakeRgb(10, 20, 30));
         d->close();
     });
