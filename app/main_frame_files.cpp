@@ -26,7 +26,6 @@ void CMainFrame::OpenMovie(const std::string& path) {
         if (why.empty()) why = kOpenFailedText;
         // The player goes before the message, so nothing of it runs meanwhile.
         CloseMovie();
-        m_videoArea->update();
         ShowAppMessage(this, why);
         return;
     }
@@ -59,6 +58,8 @@ void CMainFrame::CloseMovie() {
     m_tracking = false;
     m_resumeAfterTracking = false;
     UpdateToolbar();
+    // The last picture goes with the movie: the area is black again.
+    m_videoArea->update();
 }
 
 void CMainFrame::LoadFolder(const std::string& folder) {

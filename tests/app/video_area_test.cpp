@@ -1,8 +1,17 @@
+// The video area: pictures letterboxed, black once the movie is closed.
+#include <QAction>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/main_frame.h"
+#include "app/reelcap_app.h"
 #include "app/video_area.h"
+#include "res/commands.h"
+#include "support/scripted_prompts.h"
 #include "support/test_paths.h"
 #include "playback/movie_player.h"
 
@@ -32,4 +41,55 @@ TEST(VideoArea, PlayerPictureIsLetterboxedWithBlackBars) {
     EXPECT_EQ(canvas.pixel(200, 200), qRgb(0, 0, 0));
 }
 
+// The window as the screen shows it, without asking for a repaint.
+QImage Shown(CMainFrame& frame) {
+    return frame.screen()->grabWindow(frame.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Share of the video area's pixels that are not black, as shown.
+double LitShare(CMainFrame& frame) {
+    const QImage shot = Shown(frame);
+    const QRect area = frame.GetVideoRect().intersected(shot.rect());
+    if (area.isEmpty()) return 0.0;
+    int lit = 0;
+    for (int y = area.top(); y <= area.bottom(); y += 4)
+        for (int x = area.left(); x <= area.right(); x += 4)
+            if (qGray(shot.pixel(x, y)) > 16) ++lit;
+    return double(lit) / ((area.height() + 3) / 4) / ((area.width() + 3) / 4);
+}
+
+void Settle(int rounds = 5) {
+    for (int i = 0; i < rounds; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 }  // namespace
+
+// File > Close and Ctrl+W end with the video area black, whichever mode the
+// movie was in and although nothing else asks for the area to be repainted.
+TEST(VideoArea, ClosingTheMovieLeavesItBlack) {
+    const struct {
+        const char* way;
+        bool stopped;  // else paused
+    } cases[] = {{"File > Close", false}, {"Ctrl+W", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.way);
+        ScriptedPrompts prompts;
+        CReelcapApp app;
+        ASSERT_TRUE(app.InitInstance({QString::fromStdString((TestDataDir() / "noaudio.mp4").string())}));
+        CMainFrame& frame = *app.MainFrame();
+        frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+        ASSERT_EQ(frame.Mode(), ModePlaying);
+        if (c.stopped) frame.OnStop(); else frame.OnPause();
+        frame.SeekBy(1.0);
+        Settle();
+        ASSERT_GT(LitShare(frame), 0.5);
+        if (std::string(c.way) == "Ctrl+W")
+            QTest::keyClick(&frame, Qt::Key_W, Qt::ControlModifier);
+        else
+            frame.Action(ID_FILE_CLOSE)->trigger();
+        ASSERT_EQ(frame.Mode(), NoMovie);
+        Settle();
+        EXPECT_EQ(LitShare(frame), 0.0);
+    }
+}
