@@ -1,5 +1,7 @@
 // Opening and closing movies, loading a folder of pictures, saving frames.
+#include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <filesystem>
 
 #include "app/app_message.h"
@@ -16,10 +18,15 @@
 void CMainFrame::OpenMovie(const std::string& path) {
     if (m_player) CloseMovie();
     m_player = std::make_unique<CMoviePlayer>();
-    // Called on a player thread: only post a repaint, never wait.
-    CVideoArea* area = m_videoArea;
+    // Called on a player thread: only post a repaint, never wait. The thread
+    // touches neither this window nor the video area: the repaint is posted to
+    // the application and finds the area, if it is still there, on this
+    // thread. (The player's Close also waits for a call in progress and makes
+    // no call after it, and CloseMovie runs before the area goes.)
+    QPointer<CVideoArea> area(m_videoArea);
     m_player->SetFrameCallback([area] {
-        QMetaObject::invokeMethod(area, [area] { area->update(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [area] { if (area) area->update(); }, Qt::QueuedConnection);
     });
     if (m_player->Open(path) < 0) {
         std::string why = m_player->GetLastErrorText();

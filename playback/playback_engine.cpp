@@ -123,8 +123,13 @@ void PlaybackEngine::Close() {
 }
 
 void PlaybackEngine::SetFrameCallback(std::function<void()> callback) {
-    std::lock_guard lock(m_imageMutex);
+    std::lock_guard lock(m_callbackMutex);
     m_frameCallback = std::move(callback);
+}
+
+void PlaybackEngine::CallFrameCallback() {
+    std::lock_guard lock(m_callbackMutex);
+    if (m_frameCallback) m_frameCallback();
 }
 
 void PlaybackEngine::UpdateClockRunning() {
@@ -324,12 +329,11 @@ bool PlaybackEngine::EndReached(int serial) {
     return videoDone && audioDone;
 }
 
-std::function<void()> PlaybackEngine::Present(const PictureItem& item) {
+void PlaybackEngine::Present(const PictureItem& item) {
     // Caller holds m_control.
     std::lock_guard lock(m_imageMutex);
     m_image = item.image;
     m_position = item.image->time;
-    return m_frameCallback;
 }
 
 void PlaybackEngine::PresentLoop() {
@@ -397,7 +401,6 @@ void PlaybackEngine::PresentLoop() {
             m_wake.wait_for(lock, std::chrono::duration<double>(std::min(facts.delay, 0.02)));
             continue;
         }
-        std::function<void()> callback;
         {
             // A pause or a seek that came while this picture was being timed
             // wins: once Pause or SetPosition has returned, no older picture
@@ -416,8 +419,9 @@ void PlaybackEngine::PresentLoop() {
             }
             firstAfterSeek = false;
             lastShown = now;
-            callback = Present(item);
+            Present(item);
         }
-        if (callback) callback();
+        // Outside m_control: the receiver may ask for the picture at once.
+        CallFrameCallback();
     }
 }

@@ -53,7 +53,10 @@ public:
     VideoImagePtr CurrentImage() const;
     // Shows a picture found elsewhere (an exact seek) at position `seconds`.
     void ShowImage(VideoImagePtr image, double seconds);
-    // Called on the presenter thread after each new picture.
+    // Called on the presenter thread after each new picture. Once this has
+    // returned, the callback it replaced is neither running nor called again:
+    // a call in progress is waited for, so the receiver may go right after
+    // SetFrameCallback(nullptr). The callback must not call this engine.
     void SetFrameCallback(std::function<void()> callback);
 
     // Sound is playing through a device that has not failed.
@@ -90,8 +93,10 @@ private:
     bool QueuesSatisfied() const;
     void PostOnce(long code, int serial);
     bool EndReached(int serial);
-    // Makes `item` the picture on screen; answers the frame callback to call.
-    std::function<void()> Present(const PictureItem& item);
+    // Makes `item` the picture on screen.
+    void Present(const PictureItem& item);
+    // Tells the receiver of the frame callback that a new picture is shown.
+    void CallFrameCallback();
     void UpdateClockRunning();
     bool SoundOn() const { return m_audioOut && !m_soundLost.load(); }
     // Gives up the sound after its device failed or stalled: the movie goes on
@@ -133,6 +138,8 @@ private:
     mutable std::mutex m_imageMutex;
     VideoImagePtr m_image;
     double m_position = 0.0;
+    // Held while the callback runs, so that replacing it waits for the call.
+    std::mutex m_callbackMutex;
     std::function<void()> m_frameCallback;
 
     std::atomic<int64_t> m_dropped{0};

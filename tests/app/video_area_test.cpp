@@ -1,6 +1,8 @@
-// The video area: pictures letterboxed, black once the movie is closed.
+// The video area: pictures letterboxed, black once the movie is closed, and
+// safe from the player's threads whatever happens to the window.
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
@@ -62,6 +64,19 @@ void Settle(int rounds = 5) {
     for (int i = 0; i < rounds; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
 }  // namespace
 
 // File > Close and Ctrl+W end with the video area black, whichever mode the
@@ -91,5 +106,36 @@ TEST(VideoArea, ClosingTheMovieLeavesItBlack) {
         ASSERT_EQ(frame.Mode(), NoMovie);
         Settle();
         EXPECT_EQ(LitShare(frame), 0.0);
+    }
+}
+
+// The player calls back on its own threads while it plays; a movie closed or
+// replaced during playback, or a window destroyed while one plays, must leave
+// nothing behind that touches the window or its video area afterwards (the
+// sanitized suite sees any such use).
+TEST(VideoArea, CloseOrReplaceDuringPlaybackThenDestroyTheWindow) {
+    const std::string movie = (TestDataDir() / "noaudio.mp4").string();
+    const std::string other = (TestDataDir() / "h264_aac.mp4").string();
+    enum Way { Close, Replace, DestroyWhilePlaying };
+    for (Way way : {Close, Replace, DestroyWhilePlaying}) {
+        SCOPED_TRACE(int(way));
+        ScriptedPrompts prompts;
+        {
+            CMainFrame frame;
+            frame.show();
+            PaintCounter paints(frame.findChild<CVideoArea*>());
+            frame.OpenMovie(movie);
+            ASSERT_EQ(frame.Mode(), ModePlaying);
+            // Repaints come from the player's pictures.
+            const int before = paints.count;
+            QElapsedTimer clock;
+            clock.start();
+            while (paints.count < before + 5 && clock.elapsed() < 5000) Settle(1);
+            ASSERT_GE(paints.count, before + 5);
+            if (way == Close) frame.CloseMovie();
+            if (way == Replace) frame.OpenMovie(other);
+        }
+        // Repaints posted before the window went find nothing to paint.
+        Settle();
     }
 }

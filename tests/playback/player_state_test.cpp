@@ -1,5 +1,7 @@
 // State machine, events, positions and painting of the movie player.
 #include <atomic>
+#include <future>
+#include <thread>
 
 #include "support/fake_audio_sink.h"
 #include "tests/playback/player_test_support.h"
@@ -186,3 +188,41 @@ TEST(PlayerPlayback, PausedSeekShowsExactFrameAndResumesFromIt) {
 }
 
 }  // namespace
+
+// A window frees what its frame callback touches as soon as Close returns,
+// and Close gives up waiting for the player's threads after a short while.
+// So a callback already running when Close starts must be waited for, and
+// none may start later, however long the call takes.
+TEST(PlayerPlayback, CloseWaitsForTheFrameCallbackInProgressAndCallsNoMore) {
+    CMoviePlayer player;
+    player.SetSoundEnabled(false);
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> first{true};
+    std::atomic<bool> closeReturned{false};
+    std::atomic<int> callsAfterClose{0};
+    std::promise<void> finished;
+    player.SetFrameCallback([&] {
+        const bool held = first.exchange(false);
+        if (held) {
+            entered.set_value();
+            released.wait();
+        }
+        if (closeReturned) ++callsAfterClose;
+        if (held) finished.set_value();
+    });
+    ASSERT_EQ(player.Open(Clip("noaudio.mp4")), 0);
+    player.Play();
+    ASSERT_EQ(entered.get_future().wait_for(5s), std::future_status::ready);
+    std::thread closer([&] {
+        player.Close();
+        closeReturned = true;
+    });
+    // Well past the player's own wait for its threads.
+    EXPECT_FALSE(WaitUntil([&] { return closeReturned.load(); }, 1s));
+    release.set_value();
+    closer.join();
+    EXPECT_EQ(finished.get_future().wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(callsAfterClose.load(), 0);
+}
