@@ -17,11 +17,6 @@
 
 namespace {
 
-QString FaceName(const LOGFONTA& font) {
-    const std::string_view face = FaceNameOf(font);
-    return QString::fromLatin1(face.data(), qsizetype(face.size()));
-}
-
 // Negative heights are character (em) heights; positive ones are cell heights
 // (ascent + descent), converted through the face's own proportions.
 void ApplyHeight(QFont& qfont, int32_t height) {
@@ -44,6 +39,11 @@ QColor ColorFromRef(COLORREF c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c))
 int32_t Saturated(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 }  // namespace
+
+QString FaceName(const LOGFONTA& font) {
+    const std::string_view face = FaceNameOf(font);
+    return QString::fromLatin1(face.data(), qsizetype(face.size()));
+}
 
 QFont FontFromLogFont(const LOGFONTA& font) {
     QFont qfont(FaceName(font));

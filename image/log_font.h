@@ -6,3 +6,6 @@
 #include "image/gdi_types.h"
 
 QFont FontFromLogFont(const LOGFONTA& font);
+
+// The record's face name as a family name (the bytes up to the NUL, Latin-1).
+QString FaceName(const LOGFONTA& font);

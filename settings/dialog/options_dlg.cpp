@@ -55,11 +55,6 @@ QString ShownTemplate(const SheetOptions& options) {
     return text;
 }
 
-QString FaceName(const LOGFONTA& font) {
-    const std::string_view face = FaceNameOf(font);
-    return QString::fromLatin1(face.data(), qsizetype(face.size()));
-}
-
 }  // namespace
 
 COptionsDlg::COptionsDlg(OptionsStore& store, QWidget* parent)
