@@ -42,18 +42,11 @@ const Clip kClipList[] = {
 };
 
 bool EnsureClips() {
-    std::error_code error;
-    fs::create_directories(kClips, error);
     for (const Clip& clip : kClipList) {
-        const fs::path path = kClips / clip.name;
-        if (fs::exists(path)) continue;
-        const std::string part = (kClips / ("part-" + std::string(clip.name))).string();
-        const std::string cmd = std::string("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=") +
-                                clip.size + ":rate=30 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 180 " +
-                                clip.encode + " -shortest '" + part + "'";
-        if (std::system(cmd.c_str()) != 0) return false;
-        fs::rename(part, path, error);
-        if (error) return false;
+        const std::string options = std::string("-f lavfi -i testsrc2=size=") + clip.size +
+                                    ":rate=30 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 180 " +
+                                    clip.encode + " -shortest";
+        if (!MakeWithFfmpeg(kClips / clip.name, options)) return false;
     }
     return true;
 }

@@ -31,12 +31,11 @@ constexpr int kMovies = 500;
 fs::path EnsureList() {
     const fs::path list = kClips / "list.txt";
     if (fs::exists(list)) return list;
-    std::error_code error;
-    fs::create_directories(kClips, error);
     const fs::path first = kClips / "clip0000.mp4";
-    const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 "
-                            "-t 1 -c:v libx264 -preset veryfast -pix_fmt yuv420p '" + first.string() + "'";
-    if (std::system(cmd.c_str()) != 0) return {};
+    if (!MakeWithFfmpeg(first, "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1 -c:v libx264 -preset veryfast "
+                               "-pix_fmt yuv420p"))
+        return {};
+    std::error_code error;
     std::ofstream out(kClips / "list.part");
     for (int i = 0; i < kMovies; ++i) {
         char name[32];

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/main_frame.h"
+#include "bench/bench_process.h"
 #include "image/dib_image.h"
 #include "playback/movie_player.h"
 #include "strip/view/thumb_strip.h"
@@ -35,15 +36,10 @@ constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
 bool EnsureClip() {
-    if (std::filesystem::exists(kClip)) return true;
-    const std::string tmp = std::string(kClip) + ".part.mp4";
-    const std::string cmd =
-        "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30 "
-        "-f lavfi -i sine=frequency=440:sample_rate=48000 -t 300 -c:v libx264 -preset veryfast "
-        "-pix_fmt yuv420p -c:a aac -b:a 96k -shortest '" + tmp + "'";
-    if (std::system(cmd.c_str()) != 0) return false;
-    std::filesystem::rename(tmp, kClip);
-    return true;
+    return MakeWithFfmpeg(kClip,
+                          "-f lavfi -i testsrc2=size=1920x1080:rate=30 "
+                          "-f lavfi -i sine=frequency=440:sample_rate=48000 -t 300 -c:v libx264 -preset veryfast "
+                          "-pix_fmt yuv420p -c:a aac -b:a 96k -shortest");
 }
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }

@@ -35,16 +35,10 @@ constexpr double kFps = 30.0;
 constexpr double kInterval = 10.0;
 
 bool EnsureMovie() {
-    if (fs::exists(kMovie)) return true;
-    std::error_code error;
-    fs::create_directories(kFolder, error);
-    const fs::path part = kFolder / ("part-" + kMovie.filename().string());
-    const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30 "
-                            "-t 300 -c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 "
-                            "-pix_fmt yuv420p '" + part.string() + "'";
-    if (std::system(cmd.c_str()) != 0) return false;
-    fs::rename(part, kMovie, error);
-    return !error;
+    return MakeWithFfmpeg(kMovie,
+                          "-f lavfi -i testsrc2=size=1920x1080:rate=30 "
+                          "-t 300 -c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 "
+                          "-pix_fmt yuv420p");
 }
 
 using Outcome = ProgramOutcome;
