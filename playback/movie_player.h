@@ -70,6 +70,8 @@ public:
 
     // Called on a player thread whenever a new picture is shown during
     // playback; the receiver should schedule a repaint on its own thread.
+    // Once Close (or a new callback) has returned, the callback is not running
+    // and is never called again, even by threads Close left to finish alone.
     void SetFrameCallback(std::function<void()> callback);
     // Pictures skipped because they were late, since Open.
     int64_t DroppedFrames() const;

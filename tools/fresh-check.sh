@@ -23,7 +23,8 @@ if ! command -v mmdebstrap > /dev/null; then
 fi
 
 work="$(mktemp -d "${TMPDIR:-/var/tmp}/reelcap-fresh.XXXXXX")"
-trap 'rm -rf "$work"' EXIT INT TERM
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
 # Tracked and new files as they are now; deleted ones are left out. Build
 # folders are ignored by git and so never copied.
 git -C "$root" ls-files -z --cached --others --exclude-standard |
