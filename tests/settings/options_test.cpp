@@ -83,7 +83,7 @@ SheetOptions Custom() {
     o.detailsFont.lfClipPrecision = 5;
     o.detailsFont.lfQuality = 6;
     o.detailsFont.lfPitchAndFamily = 0x31;
-    std::strcpy(o.detailsFont.lfFaceName, "Courier New");
+    std::strcpy(o.detailsFont.lfFaceName, "Liberation Mono");
     o.detailsColor = 0x00ABCDEF;
     o.showLabels = 0;
     o.labelPosition = TopRight;
