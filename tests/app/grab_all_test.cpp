@@ -5,6 +5,8 @@
 #include <QSlider>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/main_frame.h"
 #include "base/index_pool.h"
 #include "grabbing/grab_sequence.h"
@@ -27,11 +29,18 @@ TEST_F(StandInReaders, GrabAllCancelledKeepsTheFramesTakenAndStopsAtTheLast) {
     // ones wait behind the stalled segment.
     g.stallFrom = g.opened + 1;
     g.stall = true;
+    // Cancel once the box is up and the first segment's frames are in,
+    // however long a busy machine takes for them.
     bool cancelled = false;
-    WhenModalShown<QProgressDialog>([&](QProgressDialog* box) {
+    std::function<void(QProgressDialog*)> cancelWhenFramesCame = [&](QProgressDialog* box) {
+        if (frame.Strip().FrameCount() < 3) {
+            WhenModalShown<QProgressDialog>(cancelWhenFramesCame, 2000);
+            return;
+        }
         cancelled = true;
         box->cancel();
-    }, 2000);
+    };
+    WhenModalShown<QProgressDialog>(cancelWhenFramesCame, 2000);
     prompts.texts = {"30"};
     frame.OnGrabAll();
     EXPECT_TRUE(cancelled);
