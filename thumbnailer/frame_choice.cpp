@@ -20,14 +20,36 @@ ThumbnailCandidates CandidatePositions(const SegmentGrabber& grabber, double dur
     }
     const double first = duration * 0.10;
     const double last = duration / 3.0;
-    for (int k = 0; k < kCandidates; ++k) {
-        const double at = grabber.SettledPosition(first + (last - first) * k / (kCandidates - 1));
-        const double key = grabber.KeyFrameAtOrBefore(at);
-        const bool useKey = std::isfinite(key) && key >= first;
-        const double position = useKey ? grabber.SettledPosition(key) : at;
+    // Key frames between 10 % and a third, where the container's index tells
+    // them: each is one picture decoded alone, the cheapest there is.
+    // An index may give a key frame's decoding time, which lies before its
+    // picture's time when pictures are reordered: a few frames past it is
+    // its picture or one right after, reached by decoding those few frames.
+    const double past = 3.0 * (grabber.Info().frameDuration > 0.0 ? grabber.Info().frameDuration : 0.04);
+    for (int k = 0; k < 2 * kCandidates; ++k) {
+        const double key = grabber.KeyFrameAtOrBefore(first + (last - first) * k / (2 * kCandidates - 1));
+        if (!std::isfinite(key) || key < first || key > last) continue;
+        const double position = grabber.SettledPosition(std::min(key + past, std::max(duration, 0.0)));
         if (!out.positions.empty() && position <= out.positions.back()) continue;
         out.positions.push_back(position);
-        out.keyFrames.push_back(useKey ? key : nan);
+        out.keyFrames.push_back(nan);
+    }
+    if (out.positions.size() >= 2) {
+        // At most kCandidates of them, spread over the stretch.
+        ThumbnailCandidates spread;
+        const size_t count = out.positions.size();
+        for (int k = 0; k < kCandidates && size_t(k) < count; ++k) {
+            const size_t at = count <= size_t(kCandidates) ? size_t(k) : size_t(k) * (count - 1) / (kCandidates - 1);
+            spread.positions.push_back(out.positions[at]);
+            spread.keyFrames.push_back(out.keyFrames[at]);
+        }
+        return spread;
+    }
+    // Too few key frames known there: exact pictures at evenly spread times.
+    out = {};
+    for (int k = 0; k < kCandidates; ++k) {
+        out.positions.push_back(grabber.SettledPosition(first + (last - first) * k / (kCandidates - 1)));
+        out.keyFrames.push_back(nan);
     }
     return out;
 }

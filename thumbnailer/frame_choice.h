@@ -11,14 +11,15 @@ struct ThumbnailRequest;
 
 struct ThumbnailCandidates {
     std::vector<double> positions;  // ascending movie seconds
-    // Per position: the key frame that is the picture there (decoded alone,
-    // the cheapest picture to have), NaN for an exact grab.
+    // Per position: the key frame that is the picture there (decoded alone),
+    // NaN for an exact grab.
     std::vector<double> keyFrames;
 };
 
-// The positions to look at: the time asked for alone, or kCandidates times
-// from 10 % to a third of `duration`, each moved back to its key frame when
-// the container's index tells one that is not before 10 %.
+// The positions to look at: the time asked for alone; else just past the key
+// frames from 10 % to a third of `duration` that the container's index tells
+// (at most kCandidates, spread out), where only a few frames are decoded; or
+// kCandidates evenly spread times there when it tells fewer than two.
 ThumbnailCandidates CandidatePositions(const SegmentGrabber& grabber, double duration, const ThumbnailRequest& request);
 constexpr int kCandidates = 8;
 
