@@ -15,17 +15,7 @@ root="$(cd "$here/.." && pwd)"
 [ $# -eq 1 ] && [ -f "$1" ] || { echo "usage: $0 PACKAGE.deb" >&2; exit 2; }
 deb="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 
-need() {
-  missing=""
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing="$missing $p"
-  done
-  [ -z "$missing" ] && return
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO=sudo
-  $SUDO apt-get update
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
-}
+. "$root/tools/need-packages.sh"
 need mmdebstrap uidmap ffmpeg
 
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/reelcap-clean-root.XXXXXX")

@@ -166,11 +166,9 @@ OpResult ComposeSheet(const std::vector<const CDibImage*>& frames,
                       const std::vector<const char*>& labels, const SheetOptions& options,
                       const MovieDetails& details, const std::string& path,
                       const std::vector<FrameSize>* grabbedSizes) {
-    CDibImage sheet;
-    if (OpResult composed = ComposeSheetImage(frames, labels, options, details, sheet, nullptr, grabbedSizes);
-        !composed) {
-        return composed;
-    }
-    const int quality = std::clamp(options.jpegQuality, 0, 100);
-    return sheet.SaveJpeg(path, quality, options.progressive != 0);
+    StagedFile out;
+    if (OpResult opened = out.Open(path, WriteMode::Replace); !opened) return opened;
+    if (OpResult written = ComposeSheet(frames, labels, options, details, out, grabbedSizes); !written)
+        return written;
+    return out.Commit();
 }

@@ -17,10 +17,8 @@ fi
 mirror="${FRESH_MIRROR:-http://deb.debian.org}"
 start=$(date +%s)
 
-if ! command -v mmdebstrap > /dev/null; then
-  apt-get update
-  env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends mmdebstrap
-fi
+. "$root/tools/need-packages.sh"
+need mmdebstrap
 
 work="$(mktemp -d "${TMPDIR:-/var/tmp}/reelcap-fresh.XXXXXX")"
 trap 'rm -rf "$work"' EXIT

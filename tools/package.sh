@@ -18,18 +18,7 @@ case "${1:-}" in
 esac
 FONT_DEPENDS="fonts-liberation2, fonts-wqy-microhei"
 
-# Installs the Debian packages named that are missing, as tools/setup.sh does.
-need() {
-  missing=""
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing="$missing $p"
-  done
-  [ -z "$missing" ] && return
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO=sudo
-  $SUDO apt-get update
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
-}
+. "$root/tools/need-packages.sh"
 need dpkg-dev binutils lintian
 
 cd "$root"
