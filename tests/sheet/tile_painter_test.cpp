@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -13,12 +14,23 @@
 #include "sheet/tile_painter.h"
 
 // While set, allocations on threads other than the main one fail, as
-// when resampling a huge tile exhausts memory on a worker.
+// when resampling a huge tile exhausts memory on a worker; the main thread's
+// allocations wait (up to 5 s) until a worker has failed one, so that a busy
+// machine starting its workers late cannot let the main thread draw alone.
 std::atomic<bool> g_starveWorkers{false};
+std::atomic<bool> g_workerStarved{false};
 const std::thread::id g_mainThread = std::this_thread::get_id();
 
 void* operator new(std::size_t size) {
-    void* p = g_starveWorkers && std::this_thread::get_id() != g_mainThread ? nullptr : std::malloc(size ? size : 1);
+    if (g_starveWorkers) {
+        if (std::this_thread::get_id() != g_mainThread) {
+            g_workerStarved = true;
+            throw std::bad_alloc();
+        }
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!g_workerStarved && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
+    }
+    void* p = std::malloc(size ? size : 1);
     return p ? p : throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }
@@ -85,6 +97,7 @@ TEST(DrawTilesMemory, RunningOutOfMemoryOnAWorkerFailsTheCall) {
     ASSERT_TRUE(ComputeSheetLayout(std::vector<FrameSize>(6, FrameSize{1920, 1080}), options, nullptr, layout).ok);
     CDibImage sheet;
     ASSERT_TRUE(sheet.Create(layout.sheetWidth, layout.sheetHeight));
+    g_workerStarved = false;
     g_starveWorkers = true;
     const OpResult drawn = ::DrawTiles(sheet, frames, layout.tiles, options.columns);
     g_starveWorkers = false;
