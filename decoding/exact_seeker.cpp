@@ -421,3 +421,11 @@ bool ExactSeeker::FrameInto(double seconds, CDibImage& out, double& time) {
     time = ToSeconds(m_currentPts);
     return true;
 }
+
+const AVFrame* ExactSeeker::RawFrameAt(double seconds, double& time) {
+    const AVFrame* frame = Locate(seconds);
+    if (frame) time = ToSeconds(m_currentPts);
+    return frame;
+}
+
+bool ExactSeeker::CurrentInto(CDibImage& out) { return m_current && m_converter.ConvertInto(m_current.get(), out); }

@@ -32,6 +32,12 @@ public:
     // FrameAt's picture as a 24-bit image, for a grab that is not shown, and
     // its time; false when FrameAt would answer null.
     bool FrameInto(double seconds, CDibImage& out, double& time);
+    // FrameAt's decoded frame itself, unconverted (valid until the next call),
+    // and its time; null when FrameAt would answer null. For looking at many
+    // frames cheaply and converting only the one kept.
+    const AVFrame* RawFrameAt(double seconds, double& time);
+    // The frame the last RawFrameAt answered, as a 24-bit image.
+    bool CurrentInto(CDibImage& out);
     // The key frame that starts at `seconds` (a time ReadKeyFrameTimes gave),
     // decoded without what comes before it: its one picture, whatever delay
     // the stream has. False when no key frame starts there or it does not

@@ -60,6 +60,12 @@ bool SegmentGrabber::Source::PictureAt(double position, CDibImage& out, double& 
     return m_seeker.FrameInto(SettledMoviePosition(position, m_duration), out, time);
 }
 
+const AVFrame* SegmentGrabber::Source::RawPictureAt(double position, double& time) {
+    return m_seeker.RawFrameAt(SettledMoviePosition(position, m_duration), time);
+}
+
+bool SegmentGrabber::Source::ConvertLast(CDibImage& out) { return m_seeker.CurrentInto(out); }
+
 bool SegmentGrabber::Source::KeyPictureAt(double seconds, CDibImage& out, double& time) {
     return m_seeker.KeyFrameInto(seconds, out, time);
 }

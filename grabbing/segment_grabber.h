@@ -52,6 +52,11 @@ public:
         bool PictureAt(double position, CDibImage& out, double& time);
         // The key frame starting at `seconds`, decoded alone; false when none does.
         bool KeyPictureAt(double seconds, CDibImage& out, double& time);
+        // The decoded frame at `position` (settled first), unconverted and
+        // valid until the next call, and its own time; null when there is none.
+        const AVFrame* RawPictureAt(double position, double& time);
+        // The frame RawPictureAt answered last, converted.
+        bool ConvertLast(CDibImage& out);
 
     private:
         ExactSeeker& m_seeker;

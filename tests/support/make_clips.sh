@@ -79,4 +79,22 @@ ff -f lavfi -i "$(pic 320x240 12)" -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=
 ff -f lavfi -i "$(pic 320x240 0.24)" \
    -vf "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='gte(n,4)',setpts='if(lt(N,4),N,if(eq(N,4),3*3600*25,10*3600*25))/(25*TB)'" \
    -fps_mode vfr -c:v libx264 -preset ultrafast -pix_fmt yuv420p sparse10h.mp4
+# Shots, 14 s at 25 fps (frame n at n/25 s): testsrc to 2.0 s, a cut (frame
+# 50) to colour bars with a one-frame white flash at frame 87, a one-second
+# dissolve (4-5 s) into a fractal, a cut (frame 176) to a pattern moving fast,
+# a one-second fade through black (9-10 s) into a fast pan, a cut (frame 300)
+# to colour gradients. B-frames, so that some cuts fall on frames a scan skips.
+S=160x120
+ff -f lavfi -i "testsrc=size=$S:rate=25:duration=2" -f lavfi -i "smptebars=size=$S:rate=25:duration=3" \
+   -f lavfi -i "mandelbrot=size=$S:rate=25,trim=duration=3" \
+   -f lavfi -i "cellauto=size=$S:rate=25:rule=30:start_full=1,scroll=horizontal=0.06:vertical=0.04,trim=duration=3" \
+   -f lavfi -i "testsrc=size=$S:rate=25:duration=3" -f lavfi -i "yuvtestsrc=size=$S:rate=25:duration=2" \
+   -filter_complex "[0]format=yuv420p,setsar=1,settb=1/25,fps=25[a];\
+[1]drawbox=x=0:y=0:w=iw:h=ih:color=white:t=fill:enable='eq(n,37)',format=yuv420p,setsar=1,settb=1/25,fps=25[b];\
+[2]format=yuv420p,setsar=1,settb=1/25,fps=25[c];[3]format=gray,format=yuv420p,setsar=1,settb=1/25,fps=25[d];\
+[4]split=3[e1][e2][e3];[e1][e2][e3]hstack=3,crop=160:120:x='n*4':y=0,format=yuv420p,setsar=1,settb=1/25,fps=25[e];\
+[5]format=yuv420p,setsar=1,settb=1/25,fps=25[f];[a][b]concat=n=2,settb=1/25[ab];\
+[ab][c]xfade=transition=fade:duration=1:offset=4[abc];[abc][d]concat=n=2,settb=1/25[abcd];\
+[abcd][e]xfade=transition=fadeblack:duration=1:offset=9[abcde];[abcde][f]concat=n=2,format=yuv420p[out]" \
+   -map "[out]" -c:v libx264 -preset veryfast -g 50 -bf 3 -pix_fmt yuv420p shots.mp4
 touch "$stamp"
