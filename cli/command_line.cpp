@@ -112,6 +112,15 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
         "skip-blank", "When a frame is nearly uniform (black, white or one colour: luma standard deviation "
                       "below 5 of 255), take the first later frame that is not, up to a quarter of the spacing "
                       "between frames, labelled with its own time (default: off).");
+    const QCommandLineOption pick(
+        "pick", "How frames are chosen: exact (the frame at each time, the default), best (the best frame within "
+                "a third of the spacing either side of each time: not blank, not in a fade or dissolve, "
+                "sharpest; labelled with its own time), shots (one frame per shot, the sharpest of its middle "
+                "half; the N longest shots when there are more, more frames from the longest when fewer).",
+        "WAY");
+    const QCommandLineOption shotList("shot-list", "Write the shots found as CSV to FILE (- for standard output): "
+                                                   "shot, start frame, start time, end frame, end time, length "
+                                                   "in seconds; frames counted from 0.", "FILE");
     // Seek-bar thumbnails.
     const QCommandLineOption vtt("vtt", "Write a WebVTT file MOVIE-NAME.vtt and its sprite images MOVIE-NAME-1.jpg, "
                                         "... (thumbnails for a web player's seek bar) instead of a sheet.");
@@ -128,7 +137,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     parser.addOptions({vtt, interval, thumbWidth, grid, keyframes});
     parser.addOptions({help, version, optionsFile, frames, columns, tile, gap, quality, progressive, baseline,
                        noDetails, noLabels, noShadow, output, outputDir, framesDir, overwrite, recursive, jobs,
-                       quiet, skipBlank});
+                       quiet, skipBlank, pick, shotList});
     const ListFlags listFlags;
     listFlags.AddTo(parser);
     parser.addPositionalArgument("MOVIE", "Movie files, or folders to search for them.", "MOVIE...");
@@ -232,6 +241,14 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (OpResult thumbs = ReadVttFlags(parser, vtt, interval, thumbWidth, grid, keyframes, s); !thumbs)
         return usage(thumbs.message);
     if (s.vtt && !s.framesDir.empty()) return usage("--frames-dir and --vtt exclude each other");
+    if (parser.isSet(pick) && !PickFromName(parser.value(pick).trimmed().toStdString(), s.pick))
+        return usage("--pick: " + Quote(parser.value(pick)) + " is not exact, best or shots");
+    if (s.vtt && s.pick == FramePick::Shots) return usage("--pick shots and --vtt exclude each other");
+    if (s.keyframes && s.pick != FramePick::Exact) return usage("--keyframes and --pick " + std::string(PickName(s.pick)) + " exclude each other");
+    s.shotList = ArgumentBytes(args, shotList, parser.value(shotList));
+    if (parser.isSet(shotList) && s.shotList.empty()) return usage("--shot-list: the file name is empty");
+    if (s.vtt && !s.shotList.empty()) return usage("--shot-list and --vtt exclude each other");
+    if (s.shotList == "-" && s.reportFile == "-") return usage("--shot-list and --report cannot both be standard output");
 
     // Movie names exactly as the bytes were given, also where they are not
     // valid UTF-8: each positional argument is matched back to its argv entry.

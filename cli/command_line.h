@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/shard.h"
+#include "frames/frame_pick.h"
 #include "settings/sheet_options.h"
 
 struct CliSettings {
@@ -23,6 +24,10 @@ struct CliSettings {
     int jobs = 1;
     bool quiet = false;
     bool skipBlank = false;
+    // --pick: how frames are chosen; --shot-list: the shots found, as CSV
+    // ("-" is standard output).
+    FramePick pick = FramePick::Exact;
+    std::string shotList;
 
     // Lists, shards, resuming and the report: for runs over many movies and
     // machines (cli/list_flags.cpp).

@@ -53,6 +53,7 @@ MovieReport RunMovieTask(const MovieTask& task, bool skipExisting) {
     report.outputs = std::move(facts.written);
     report.duration = facts.duration;
     report.frames = facts.frames;
+    report.shots = facts.shots;
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return report;
 }

@@ -16,6 +16,7 @@ struct MovieFacts {
     std::vector<std::string> written;  // files written and kept
     double duration = -1.0;            // seconds of movie; below 0 when not known
     int frames = 0;                    // frames grabbed
+    int shots = -1;                    // shots found; below 0 when none were looked for
 };
 
 struct MovieTask {

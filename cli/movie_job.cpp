@@ -54,7 +54,8 @@ OpResult Grab(const MovieJob& job, const CliSettings& settings, MovieJobKind& ki
         return !interrupted && kind.GrabFailure().ok;
     };
     if (settings.skipBlank) plan.hooks.rejects = IsNearlyUniform;
-    const OpResult grabbed = GrabTargets(grabber, plan.positions, plan.latest, plan.hooks, plan.keyTimes);
+    const OpResult grabbed = plan.choose ? plan.choose(grabber, plan.hooks, facts)
+                                         : GrabTargets(grabber, plan.positions, plan.latest, plan.hooks, plan.keyTimes);
     facts.frames = kind.Taken();
     if (interrupted) return OpResult::Failure("interrupted");
     if (OpResult own = kind.GrabFailure(); !own) return own;

@@ -30,6 +30,10 @@ struct GrabPlan {
     std::vector<double> latest;    // limits of the search past a blank picture
     std::vector<double> keyTimes;  // key frames where the container keeps no index
     TargetGrabHooks hooks;         // the kind's shrink and take; progress is the flow's
+    // Another way of taking the pictures than the exact ones at `positions`
+    // (--pick), given the hooks the flow completed and the movie's facts
+    // (which learn the shots found); empty for the exact pictures.
+    std::function<OpResult(SegmentGrabber&, const TargetGrabHooks&, MovieFacts&)> choose;
 };
 
 class MovieJobKind {

@@ -105,6 +105,9 @@ MoviePlan PlanMovies(const CliSettings& settings) {
         if (InShard(job.movie, settings.shard)) plan.jobs.push_back(std::move(job));
     }
     // Counted over the whole list: every shard of it says the same.
+    if (!settings.shotList.empty() && seenMovies.size() > 1) {
+        plan.usage = "--shot-list takes one movie, but " + std::to_string(seenMovies.size()) + " movies were given";
+    }
     if (!settings.outputFile.empty() && seenMovies.size() > 1) {
         plan.usage = "--output names one sheet file, but " + std::to_string(seenMovies.size()) +
                      " movies were given; use --output-dir";

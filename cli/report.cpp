@@ -95,6 +95,7 @@ std::string JsonLine(const MovieReport& report) {
     line += "]";
     if (report.status == MovieReport::Failed) line += ",\"error\":" + JsonString(report.error);
     if (report.duration >= 0 && std::isfinite(report.duration)) line += ",\"duration\":" + Number(report.duration);
+    if (report.shots >= 0) line += ",\"shots\":" + std::to_string(report.shots);
     line += ",\"frames\":" + std::to_string(report.frames) + ",\"seconds\":" + Number(report.seconds) + "}\n";
     return line;
 }

@@ -16,6 +16,7 @@ struct MovieReport {
     std::string error;                 // failures only: the stderr line
     double duration = -1.0;            // seconds of movie; below 0 when not known
     int frames = 0;
+    int shots = -1;  // below 0 when shots were not looked for
     double seconds = 0.0;  // time spent on the movie
 };
 

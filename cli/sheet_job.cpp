@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/staged_file.h"
+#include "cli/frame_choice.h"
 #include "cli/movie_job.h"
 #include "cli/output_files.h"
 #include "grabbing/grab_sequence.h"
@@ -67,6 +68,11 @@ public:
         if (m_keepTiles) m_tiles = UniformTileSizes(m_grabSize, frames, m_settings.options);
         plan.positions = EvenStepPositions(0.0, m_duration, frames);
         plan.latest = EvenStepLimits(0.0, m_duration, frames, kBlankLookAhead);
+        if (m_settings.pick != FramePick::Exact || !m_settings.shotList.empty()) {
+            plan.choose = [this, &plan](SegmentGrabber& grabber, const TargetGrabHooks& hooks, MovieFacts& facts) {
+                return GrabSheetChoice(grabber, m_job.movie, m_settings, plan.positions, plan.latest, hooks, facts);
+            };
+        }
         m_sizeOf.resize(plan.positions.size());
         if (!m_tiles.empty()) {
             plan.hooks.shrink = [this](size_t index, GrabbedFrame& frame) {

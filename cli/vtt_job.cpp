@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/frame_choice.h"
 #include "cli/output_files.h"
 #include "grabbing/grab_sequence.h"
 #include "grabbing/target_grabs.h"
@@ -205,6 +206,11 @@ public:
                      keyFrames);
         if (m_settings.skipBlank) plan.latest = std::move(latest);
         plan.hooks.keyFrames = std::move(keyFrames);
+        if (m_settings.pick == FramePick::Best) {
+            plan.choose = [this, &plan](SegmentGrabber& grabber, const TargetGrabHooks& hooks, MovieFacts&) {
+                return GrabCueChoice(grabber, m_settings, m_cues, plan.positions, plan.latest, hooks, plan.keyTimes);
+            };
+        }
 
         m_spriteTargets = spriteTargets;
         m_writer = std::make_unique<SpriteWriter>(m_grid, cueCount, std::move(spriteTargets),

@@ -1,0 +1,193 @@
+#include "frames/frame_pick.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "frames/frame_score.h"
+#include "grabbing/frames_in_order.h"
+#include "grabbing/segment_grabber.h"
+#include "sheet/movie_details.h"
+
+namespace {
+
+// Candidates looked at for each frame given.
+constexpr int kCandidates = 7;
+// How far before a candidate the frame is that tells whether it is fading.
+constexpr int kDriftFrames = 3;
+
+struct SlotState {
+    int visited = 0;
+    bool any = false;
+    FrameScore score;
+    double time = -1.0;
+    GrabbedFrame frame;
+};
+
+}  // namespace
+
+const char* PickName(FramePick pick) {
+    switch (pick) {
+        case FramePick::Best: return "best";
+        case FramePick::Shots: return "shots";
+        default: return "exact";
+    }
+}
+
+bool PickFromName(const std::string& name, FramePick& pick) {
+    for (FramePick p : {FramePick::Exact, FramePick::Best, FramePick::Shots}) {
+        if (name == PickName(p)) {
+            pick = p;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* PickTitle(FramePick pick) {
+    switch (pick) {
+        case FramePick::Best: return "Best near each time";
+        case FramePick::Shots: return "One per shot";
+        default: return "Exact times";
+    }
+}
+
+std::vector<PickSlot> SlotsInStretches(const std::vector<std::pair<double, double>>& stretches,
+                                       double frameDuration) {
+    const double frame = frameDuration > 0.0 ? frameDuration : 0.04;
+    std::vector<PickSlot> slots;
+    for (const auto& [from, until] : stretches) {
+        PickSlot slot;
+        const double step = std::max((until - from) / kCandidates, (kDriftFrames + 1) * frame);
+        for (double t = from; t < until - 0.25 * frame || slot.candidates.empty(); t += step)
+            slot.candidates.push_back(t);
+        slots.push_back(std::move(slot));
+    }
+    return slots;
+}
+
+std::vector<std::pair<double, double>> StretchesNear(const std::vector<double>& targets, double reach,
+                                                     double duration) {
+    std::vector<std::pair<double, double>> stretches;
+    for (double t : targets) {
+        const double from = std::max(0.0, t - reach), until = std::max(from, std::min(duration, t + reach));
+        stretches.emplace_back(from, until);
+    }
+    return stretches;
+}
+
+std::vector<std::pair<double, double>> StretchesOfShots(const std::vector<Shot>& shots,
+                                                        const std::vector<std::pair<double, double>>& changes, int n) {
+    std::vector<std::pair<double, double>> stretches;
+    if (shots.empty() || n < 1) return stretches;
+    // How many frames each shot gives: the n longest one each; with frames to
+    // spare, each goes to the shot whose frames would lie furthest apart.
+    std::vector<size_t> order(shots.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return shots[a].Length() > shots[b].Length(); });
+    std::vector<int> count(shots.size(), 0);
+    for (size_t k = 0; k < order.size() && k < size_t(n); ++k) count[order[k]] = 1;
+    for (int spare = n - int(std::min(order.size(), size_t(n))); spare > 0; --spare) {
+        size_t roomiest = 0;
+        for (size_t k = 1; k < shots.size(); ++k)
+            if (shots[k].Length() / (count[k] + 1) > shots[roomiest].Length() / (count[roomiest] + 1)) roomiest = k;
+        ++count[roomiest];
+    }
+    for (size_t k = 0; k < shots.size(); ++k) {
+        if (count[k] == 0) continue;
+        double start = shots[k].start, end = shots[k].end;
+        // Clear of a fade or dissolve running into or out of the shot.
+        for (const auto& [from, until] : changes) {
+            if (from <= start && until > start) start = std::max(start, until);
+            if (from < end && until >= end) end = std::min(end, from);
+        }
+        if (end - start < 0.5 * shots[k].Length()) {
+            start = shots[k].start;
+            end = shots[k].end;
+        }
+        const double part = (end - start) / count[k];
+        for (int j = 0; j < count[k]; ++j) {
+            const double a = start + part * j;
+            stretches.emplace_back(a + 0.25 * part, a + 0.75 * part);
+        }
+    }
+    return stretches;
+}
+
+OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& slots, const TargetGrabHooks& hooks,
+                         int* taken) {
+    if (taken) *taken = 0;
+    std::vector<double> positions;
+    std::vector<size_t> slotOf;
+    for (size_t s = 0; s < slots.size(); ++s) {
+        for (double t : slots[s].candidates) {
+            positions.push_back(t);
+            slotOf.push_back(s);
+        }
+    }
+    if (positions.empty()) return OpResult::Success();
+    std::vector<SlotState> states(slots.size());
+    std::mutex mutex;
+    double lastGiven = -1.0;
+    TargetGrabHooks ordered = hooks;
+    // Frames stay distinct: a frame an earlier slot gave is not given twice.
+    ordered.take = [&](size_t index, GrabbedFrame frame) {
+        const double time = states[index].time;
+        if (frame.image && time == lastGiven) frame = GrabbedFrame{};
+        if (frame.image) lastGiven = time;
+        if (hooks.take) hooks.take(index, std::move(frame));
+    };
+    FramesInOrder order(ordered, int(slots.size()));
+    const double frame = grabber.Info().frameDuration > 0.0 ? grabber.Info().frameDuration : 0.04;
+    const auto visit = [&](size_t k, SegmentGrabber::Source& source) {
+        thread_local SmallPictureMaker maker;
+        const size_t s = slotOf[k];
+        SmallPicture earlier, picture;
+        double shown = 0.0;
+        const double at = positions[k];
+        const bool drift = at - kDriftFrames * frame >= 0.0;
+        if (drift) {
+            const AVFrame* raw = source.RawPictureAt(at - kDriftFrames * frame, shown);
+            if (!raw || !maker.Make(raw, earlier)) earlier = {};
+        }
+        const AVFrame* raw = source.RawPictureAt(at, shown);
+        std::unique_ptr<CDibImage> image;
+        FrameScore score;
+        bool better = false;
+        if (raw && maker.Make(raw, picture)) {
+            score = ScoreFrame(picture, earlier, kDriftFrames);
+            {
+                std::lock_guard lock(mutex);
+                better = !states[s].any || BetterFrame(score, states[s].score);
+            }
+            if (better) {
+                image = std::make_unique<CDibImage>();
+                if (!source.ConvertLast(*image)) image.reset();
+            }
+        }
+        GrabbedFrame done;
+        bool finished = false;
+        {
+            std::lock_guard lock(mutex);
+            SlotState& state = states[s];
+            if (image && (!state.any || BetterFrame(score, state.score))) {
+                state.any = true;
+                state.score = score;
+                state.time = shown;
+                state.frame.image = std::move(image);
+                state.frame.label = FormatTimeLabel(shown);
+            }
+            finished = ++state.visited == int(slots[s].candidates.size());
+            if (finished) done = std::move(state.frame);
+        }
+        if (!finished) return true;
+        if (done.image && hooks.shrink) hooks.shrink(s, done);
+        return order.Finished(s, std::move(done));
+    };
+    const OpResult run = grabber.Run(positions, visit);
+    if (taken) *taken = order.Taken();
+    return run;
+}

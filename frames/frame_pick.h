@@ -1,0 +1,53 @@
+#pragma once
+// The three ways of choosing a movie's frames, one name each in the window,
+// the tool and the README:
+//   exact  (Exact times)          the picture at each of the evenly spaced times;
+//   best   (Best near each time)  the best-scoring frame near each of those times;
+//   shots  (One per shot)         the sharpest frame of the middle half of each shot.
+// Best and shots look at a few candidate frames for each frame they give
+// (small pictures only) and convert only the one they keep.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/op_result.h"
+#include "frames/shot_detect.h"
+#include "grabbing/target_grabs.h"
+
+class SegmentGrabber;
+
+enum class FramePick { Exact, Best, Shots };
+
+// "exact", "best", "shots".
+const char* PickName(FramePick pick);
+// False for any other name.
+bool PickFromName(const std::string& name, FramePick& pick);
+// "Exact times", "Best near each time", "One per shot".
+const char* PickTitle(FramePick pick);
+
+// The frames one choice looks at, ascending and inside the movie.
+struct PickSlot {
+    std::vector<double> candidates;
+};
+
+// A few candidates spread over each [from, until) stretch (ascending, not
+// overlapping), the first at `from`; at least a few frames apart.
+std::vector<PickSlot> SlotsInStretches(const std::vector<std::pair<double, double>>& stretches, double frameDuration);
+
+// Best near each time: the stretches within `reach` of each of `targets`
+// (ascending), inside [0, duration).
+std::vector<std::pair<double, double>> StretchesNear(const std::vector<double>& targets, double reach,
+                                                     double duration);
+
+// One per shot: the middle half of each shot, clear of the changes into and
+// out of it; `n` frames: the n longest shots when there are more, else the
+// longest shots get more, spread inside them. In time order.
+std::vector<std::pair<double, double>> StretchesOfShots(const std::vector<Shot>& shots,
+                                                        const std::vector<std::pair<double, double>>& changes, int n);
+
+// Takes, for each slot in order through `hooks.take`, the best-scoring of its
+// candidates (not blank, not in a fade or dissolve, sharpest), labelled with
+// its own time; `hooks.shrink` and `hooks.progress` work as for GrabTargets.
+// A frame that an earlier slot already gave comes as an empty frame.
+OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& slots, const TargetGrabHooks& hooks,
+                         int* taken = nullptr);
