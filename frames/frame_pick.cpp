@@ -179,6 +179,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
                 state.time = shown;
                 state.frame.image = std::move(image);
                 state.frame.label = FormatTimeLabel(shown);
+                state.frame.time = shown;
             }
             finished = ++state.visited == int(slots[s].candidates.size());
             if (finished) done = std::move(state.frame);

@@ -16,6 +16,7 @@
 struct GrabbedFrame {
     std::unique_ptr<CDibImage> image;
     std::string label;  // FormatTimeLabel of the position after the grab
+    double time = -1.0; // the frame's own time, where a choice of frames gives it
 };
 
 // How far past the time it asked for a step looks for a replacement of a

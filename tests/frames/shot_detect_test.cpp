@@ -3,8 +3,11 @@
 // engine; the blank-picture rule and the merging of short shots.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 
+#include "frames/frame_pick.h"
 #include "frames/frame_score.h"
 #include "frames/shot_finder.h"
 #include "grabbing/segment_grabber.h"
@@ -57,6 +60,49 @@ TEST(ShotDetect, FindsEachChangeOnceAndCutsAtTheirFrame) {
     std::atomic<bool> stop{true};
     finding.cancel = &stop;
     EXPECT_FALSE(FindShots(grabber, movie, found, finding));
+}
+
+// The frames the choices give, by their own times: one per shot and none in a
+// fade or dissolve; best within a third of a step of its time, in order.
+TEST(ShotDetect, ChoicesKeepClearOfChangesAndNearTheirTimes) {
+    const std::string movie = (TestDataDir() / "shots.mp4").string();
+    SegmentGrabber grabber;
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(OpenGrabSource(grabber, movie, w, h));
+    ShotChanges found;
+    ASSERT_TRUE(FindShots(grabber, movie, found));
+    const auto timesOf = [&](const std::vector<std::pair<double, double>>& stretches) {
+        std::vector<double> times;
+        TargetGrabHooks hooks;
+        hooks.take = [&](size_t, GrabbedFrame frame) {
+            if (frame.image) times.push_back(frame.time);
+        };
+        EXPECT_TRUE(GrabBestOfSlots(grabber, SlotsInStretches(stretches, 0.04), hooks));
+        return times;
+    };
+    for (int n : {3, 6, 9}) {
+        const std::vector<double> times = timesOf(StretchesOfShots(found.shots, found.changes, n));
+        ASSERT_EQ(times.size(), size_t(n));
+        std::set<size_t> shotsShown;
+        for (double t : times) {
+            EXPECT_FALSE(t >= 4.0 && t <= 5.0) << t;
+            EXPECT_FALSE(t >= 9.0 && t <= 10.0) << t;
+            for (size_t k = 0; k < found.shots.size(); ++k)
+                if (t >= found.shots[k].start && t < found.shots[k].end) shotsShown.insert(k);
+        }
+        EXPECT_EQ(shotsShown.size(), std::min<size_t>(size_t(n), found.shots.size())) << n;
+        EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    }
+    const std::vector<double> targets = EvenStepPositions(0.0, 14.0, 8);
+    const double reach = 14.0 / 9 / 3;
+    const std::vector<double> best = timesOf(StretchesNear(targets, reach, 14.0));
+    ASSERT_EQ(best.size(), targets.size());
+    for (size_t k = 0; k < best.size(); ++k) {
+        EXPECT_LE(std::abs(best[k] - targets[k]), reach + 0.04) << k;
+        EXPECT_FALSE(best[k] >= 4.1 && best[k] <= 4.9) << best[k];  // mid-dissolve
+        EXPECT_FALSE(best[k] >= 9.1 && best[k] <= 9.9) << best[k];  // mid-fade
+        if (k > 0) EXPECT_GT(best[k], best[k - 1]);
+    }
 }
 
 TEST(ShotDetect, ShortShotsMergeIntoANeighbour) {
