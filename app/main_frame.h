@@ -12,6 +12,7 @@
 #include "base/op_result.h"
 #include "sheet/movie_details.h"
 
+enum class FramePick;
 class CMoviePlayer;
 class CThumbStrip;
 class CVideoArea;
@@ -116,7 +117,8 @@ private:
     void CreateStatusBar();
     // Grab All's frames at `positions`, added to the strip as they come, with
     // the progress box; `last` gets the position of the last frame added.
-    OpResult GrabPositions(const std::vector<double>& positions, double& last);
+    // `pick`: the frames at those times, the best near each, or one per shot.
+    OpResult GrabPositions(const std::vector<double>& positions, double& last, FramePick pick);
     void WatchPlayerEvents();
     void StopWatchingPlayerEvents();
     // While a long command runs its own progress loop, the player's events

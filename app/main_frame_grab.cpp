@@ -2,13 +2,16 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
 #include <string>
 
 #include "app/app_message.h"
 #include "app/main_frame.h"
 #include "app/sheet_options_access.h"
+#include "app/user_settings.h"
 #include "app/video_area.h"
 #include "base/typed_number.h"
+#include "frames/frame_pick.h"
 #include "grabbing/background_grab.h"
 #include "grabbing/grab_sequence.h"
 #include "playback/movie_player.h"
@@ -17,6 +20,9 @@
 #include "widgets/prompts.h"
 
 namespace {
+
+// Where the way of choosing Grab All's frames is remembered.
+const QString kPickKey = QStringLiteral("grabAll/pick");
 
 // How often the progress box is brought up to date while no frame arrives,
 // so that it repaints and answers Cancel at once.
@@ -42,7 +48,17 @@ void CMainFrame::OnGrabAll() {
     if (!m_player) return;
     SheetOptions& options = CurrentSheetOptions();
     std::string text = std::to_string(options.frameCount);
-    if (!Prompts::Current().AskText(nullptr, "Number of Frames to Extract: ", text)) return;
+    // The way of choosing is the user's habit, kept beside the window's
+    // other habits, not in the options file.
+    FramePick pick = FramePick::Exact;
+    PickFromName(UserSettings::Value(kPickKey).toString().toStdString(), pick);
+    const std::vector<FramePick> ways = {FramePick::Exact, FramePick::Best, FramePick::Shots};
+    std::vector<std::string> titles;
+    for (FramePick way : ways) titles.push_back(PickTitle(way));
+    int choice = int(std::find(ways.begin(), ways.end(), pick) - ways.begin());
+    if (!Prompts::Current().AskTextAndChoice(nullptr, "Number of Frames to Extract: ", text, titles, choice)) return;
+    if (choice >= 0 && choice < int(ways.size())) pick = ways[size_t(choice)];
+    UserSettings::SetValue(kPickKey, QString::fromUtf8(PickName(pick)));
     const int n = AtoiLike(text);
     options.frameCount = n;
 
@@ -58,7 +74,7 @@ void CMainFrame::OnGrabAll() {
     const std::vector<double> positions = EvenStepPositions(0.0, m_player->GetDuration(), n);
     if (positions.empty()) return;
     double last = -1.0;
-    const OpResult grabbed = GrabPositions(positions, last);
+    const OpResult grabbed = GrabPositions(positions, last, pick);
     // The movie stays stopped where the last frame was taken, as if the
     // player had stepped there.
     if (last >= 0.0) {
@@ -69,7 +85,7 @@ void CMainFrame::OnGrabAll() {
     if (!grabbed) ShowAppMessage(this, "No frames could be grabbed: " + grabbed.message, Prompts::Icon::Warning);
 }
 
-OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double& last) {
+OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double& last, FramePick pick) {
     EventPause pause(*this);
     ProgressSteps progress(this, QStringLiteral("Grabbing frames..."));
     // Wakes this thread's event loop from the grabbing threads; queued calls
@@ -77,8 +93,15 @@ OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double&
     QObject waker;
     QTimer refresh;
     refresh.start(kProgressRefreshMs);
+    BackgroundGrab::Way way;
+    if (pick != FramePick::Exact) {
+        way = [pick](SegmentGrabber& grabber, const std::string& movie, const std::vector<double>& at,
+                     const TargetGrabHooks& hooks, const std::atomic<bool>& stopped) {
+            return GrabChosenFrames(pick, grabber, movie, at, {}, hooks, nullptr, &stopped);
+        };
+    }
     BackgroundGrab grab(m_player->GetFileName(), positions,
-                        [&waker] { QMetaObject::invokeMethod(&waker, [] {}, Qt::QueuedConnection); });
+                        [&waker] { QMetaObject::invokeMethod(&waker, [] {}, Qt::QueuedConnection); }, way);
     const int total = int(positions.size());
     int done = 0;
     while (true) {
@@ -88,7 +111,8 @@ OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double&
         for (GrabbedFrame& frame : grab.Take()) {
             if (frame.image) {
                 m_strip->AddFrame(std::move(frame.image), frame.label.c_str());
-                last = positions[size_t(done)];
+                // A chosen frame stands at its own time.
+                last = frame.time >= 0.0 ? frame.time : positions[size_t(done)];
             }
             ++done;
         }

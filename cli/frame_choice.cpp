@@ -66,20 +66,6 @@ OpResult GrabSheetChoice(SegmentGrabber& grabber, const std::string& movie, cons
             if (settings.shotList != "-") facts.written.push_back(settings.shotList);
         }
     }
-    const double frame = grabber.Info().frameDuration;
-    const double duration = grabber.Info().duration;
-    switch (settings.pick) {
-        case FramePick::Best: {
-            // Within a third of the step either side: the stretches never meet.
-            const double reach = duration / (settings.frames + 1) / 3.0;
-            return GrabBestOfSlots(grabber, SlotsInStretches(StretchesNear(positions, reach, duration), frame), hooks);
-        }
-        case FramePick::Shots:
-            return GrabBestOfSlots(grabber,
-                                   SlotsInStretches(StretchesOfShots(changes.shots, changes.changes, settings.frames),
-                                                    frame),
-                                   hooks);
-        default:
-            return GrabTargets(grabber, positions, latest, hooks);
-    }
+    return GrabChosenFrames(settings.pick, grabber, movie, positions, latest, hooks, &changes);
 }
+

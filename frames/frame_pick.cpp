@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "frames/frame_score.h"
+#include "frames/shot_finder.h"
 #include "grabbing/frames_in_order.h"
 #include "grabbing/segment_grabber.h"
 #include "sheet/movie_details.h"
@@ -191,4 +192,32 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
     const OpResult run = grabber.Run(positions, visit);
     if (taken) *taken = order.Taken();
     return run;
+}
+
+OpResult GrabChosenFrames(FramePick pick, SegmentGrabber& grabber, const std::string& movie,
+                          const std::vector<double>& positions, const std::vector<double>& latest,
+                          const TargetGrabHooks& hooks, const ShotChanges* shots, const std::atomic<bool>* cancel) {
+    const double frame = grabber.Info().frameDuration;
+    const double duration = grabber.Info().duration;
+    const int n = int(positions.size());
+    switch (pick) {
+        case FramePick::Best: {
+            // Within a third of the step either side: the stretches never meet.
+            const double reach = duration / (n + 1) / 3.0;
+            return GrabBestOfSlots(grabber, SlotsInStretches(StretchesNear(positions, reach, duration), frame), hooks);
+        }
+        case FramePick::Shots: {
+            ShotChanges found;
+            if (!shots) {
+                ShotFinding finding;
+                finding.cancel = cancel;
+                if (OpResult ok = FindShots(grabber, movie, found, finding); !ok) return ok;
+                shots = &found;
+            }
+            return GrabBestOfSlots(grabber, SlotsInStretches(StretchesOfShots(shots->shots, shots->changes, n), frame),
+                                   hooks);
+        }
+        default:
+            return GrabTargets(grabber, positions, latest, hooks);
+    }
 }

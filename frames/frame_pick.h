@@ -6,6 +6,7 @@
 //   shots  (One per shot)         the sharpest frame of the middle half of each shot.
 // Best and shots look at a few candidate frames for each frame they give
 // (small pictures only) and convert only the one they keep.
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,3 +52,13 @@ std::vector<std::pair<double, double>> StretchesOfShots(const std::vector<Shot>&
 // A frame that an earlier slot already gave comes as an empty frame.
 OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& slots, const TargetGrabHooks& hooks,
                          int* taken = nullptr);
+
+struct ShotChanges;
+// Grab All's frames as `pick` says, for the window and the tool alike:
+// `positions` are its n evenly spaced steps (`latest` their blank-picture
+// limits, for exact times). Shots are found here unless `shots` already
+// holds them; `cancel` stops that search.
+OpResult GrabChosenFrames(FramePick pick, SegmentGrabber& grabber, const std::string& movie,
+                          const std::vector<double>& positions, const std::vector<double>& latest,
+                          const TargetGrabHooks& hooks, const ShotChanges* shots = nullptr,
+                          const std::atomic<bool>* cancel = nullptr);

@@ -21,7 +21,7 @@ struct BackgroundGrab::Run {
     OpResult result = OpResult::Success(); // guarded by mutex
     std::function<void()> wake;            // guarded by mutex; cleared when the owner goes
 
-    void Grab(const std::string& movie, const std::vector<double>& positions) {
+    void Grab(const std::string& movie, const std::vector<double>& positions, const BackgroundGrab::Way& way) {
         OpResult outcome = OpResult::Success();
         // This thread must not throw: whatever goes wrong is the run's failure.
         try {
@@ -36,7 +36,8 @@ struct BackgroundGrab::Run {
                     if (wake) wake();
                 };
                 hooks.progress = [this](int, int) { return !stopped.load(); };
-                outcome = GrabTargets(grabber, positions, {}, hooks);
+                outcome = way ? way(grabber, movie, positions, hooks, stopped)
+                              : GrabTargets(grabber, positions, {}, hooks);
             }
         } catch (const std::bad_alloc&) {
             outcome = OpResult::Failure("out of memory");
@@ -51,12 +52,12 @@ struct BackgroundGrab::Run {
     }
 };
 
-BackgroundGrab::BackgroundGrab(std::string movie, std::vector<double> positions, std::function<void()> wake)
+BackgroundGrab::BackgroundGrab(std::string movie, std::vector<double> positions, std::function<void()> wake, Way way)
     : m_run(std::make_shared<Run>()) {
     m_run->wake = std::move(wake);
     try {
-        std::thread([run = m_run, movie = std::move(movie), positions = std::move(positions)] {
-            run->Grab(movie, positions);
+        std::thread([run = m_run, movie = std::move(movie), positions = std::move(positions), way = std::move(way)] {
+            run->Grab(movie, positions, way);
         }).detach();
     } catch (const std::system_error& error) {
         std::lock_guard lock(m_run->mutex);

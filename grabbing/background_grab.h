@@ -4,6 +4,7 @@
 // the grab-only engine (target_grabs.h) opens the movie again and takes every
 // position, and the frames wait here, in position order, until the asking
 // thread collects them.
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "base/op_result.h"
 #include "grabbing/grab_sequence.h"
+#include "grabbing/target_grabs.h"
 
 class BackgroundGrab {
 public:
@@ -19,7 +21,13 @@ public:
     // `wake` is called on a grabbing thread whenever frames are ready or the
     // run has ended; it must only wake the asking thread (post an event), never
     // call back into this object. It is never called once this object is gone.
-    BackgroundGrab(std::string movie, std::vector<double> positions, std::function<void()> wake);
+    // How the frames are taken: by default the exact picture at each position
+    // (GrabTargets); another way gets the opened grabber, the positions, the
+    // hooks to hand its frames to, and the flag that is set when the run stops.
+    using Way = std::function<OpResult(SegmentGrabber& grabber, const std::string& movie,
+                                       const std::vector<double>& positions, const TargetGrabHooks& hooks,
+                                       const std::atomic<bool>& stopped)>;
+    BackgroundGrab(std::string movie, std::vector<double> positions, std::function<void()> wake, Way way = {});
     // Stops the run and waits for its threads, but no longer than kStopWait:
     // a thread inside a read that nothing can break off (a hard-mounted share
     // that went away) is left to finish on its own, owning what it uses.

@@ -1,5 +1,6 @@
 #include "widgets/input_box.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,8 +53,31 @@ void CInputBox::PlaceControls() {
     QRect edit = du.Rect(7, 25, 172, 12);
     edit.moveTop(std::max(edit.top(), prompt.bottom() + 1));
     edit.setHeight(std::max(edit.height(), m_edit->minimumSizeHint().height()));
+    if (m_choice) {
+        // The count keeps a third; the choice beside it takes the rest.
+        QRect choice = edit;
+        edit.setWidth(du.X(50));
+        choice.setLeft(edit.right() + 1 + du.X(4));
+        choice.setHeight(std::max(choice.height(), m_choice->minimumSizeHint().height()));
+        m_choice->setGeometry(choice);
+    }
     m_edit->setGeometry(edit);
 }
+
+void CInputBox::SetChoices(const std::vector<std::string>& choices, int current) {
+    if (!m_choice) {
+        m_choice = new QComboBox(this);
+        m_choice->setObjectName(QStringLiteral("choice"));
+        // After the edit box in tab order.
+        setTabOrder(m_edit, m_choice);
+    }
+    m_choice->clear();
+    for (const std::string& choice : choices) m_choice->addItem(QString::fromStdString(choice));
+    m_choice->setCurrentIndex(std::clamp(current, 0, std::max(0, int(choices.size()) - 1)));
+    PlaceControls();
+}
+
+int CInputBox::Choice() const { return m_choice ? m_choice->currentIndex() : -1; }
 
 void CInputBox::SetPrompt(const std::string& prompt) {
     m_prompt = prompt;

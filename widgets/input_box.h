@@ -4,7 +4,9 @@
 // Escape and closing are Cancel; any text, the empty one too, is an answer.
 #include <QDialog>
 #include <string>
+#include <vector>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -22,6 +24,10 @@ public:
     void SetText(const std::string& text);
     // The edit box's contents (UTF-8); meaningful after an OK result.
     std::string GetText() const { return m_text; }
+    // Offers a choice beside the edit box (none without this call), starting
+    // at `current`; Choice() is the one taken, meaningful after an OK result.
+    void SetChoices(const std::vector<std::string>& choices, int current);
+    int Choice() const;
 
     // Runs the box modally: kOk after OK or Enter, kCancel after Cancel,
     // Escape or closing.
@@ -38,6 +44,7 @@ private:
     QPushButton* m_ok;
     QPushButton* m_cancel;
     QLineEdit* m_edit;
+    QComboBox* m_choice = nullptr;
     QLabel* m_promptLabel;
     std::string m_text;
     std::string m_prompt;

@@ -85,6 +85,18 @@ bool Prompts::AskText(QWidget* parent, const std::string& prompt, std::string& t
     return true;
 }
 
+bool Prompts::AskTextAndChoice(QWidget* parent, const std::string& prompt, std::string& text,
+                               const std::vector<std::string>& choices, int& choice) {
+    CInputBox box(parent);
+    box.SetPrompt(prompt);
+    box.SetText(text);
+    box.SetChoices(choices, choice);
+    if (box.DoModal() != CInputBox::kOk) return false;
+    text = box.GetText();
+    choice = box.Choice();
+    return true;
+}
+
 bool Prompts::ChooseColor(QWidget* parent, COLORREF& color) {
     const QColor chosen =
         QColorDialog::getColor(QColor(RedOf(color), GreenOf(color), BlueOf(color)), parent);

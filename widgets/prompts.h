@@ -38,6 +38,10 @@ public:
     virtual std::string ChooseFolder(QWidget* parent, const std::string& title, const std::string& startFolder);
     // One line of text under `prompt`, starting as `text`; false when cancelled.
     virtual bool AskText(QWidget* parent, const std::string& prompt, std::string& text);
+    // The same with a choice of `choices` beside the text, starting at and
+    // answered in `choice`; false when cancelled.
+    virtual bool AskTextAndChoice(QWidget* parent, const std::string& prompt, std::string& text,
+                                  const std::vector<std::string>& choices, int& choice);
     // The platform colour dialog; false when cancelled.
     virtual bool ChooseColor(QWidget* parent, COLORREF& color);
     // A font and its text colour chosen together; false when cancelled.

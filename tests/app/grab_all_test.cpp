@@ -1,7 +1,11 @@
 // Grab All on the main window while the grabbing threads are held up: the
 // progress box comes, Cancel ends the command, the frames taken before stay
-// and the movie stands stopped at the last of them.
+// and the movie stands stopped at the last of them; and the way of choosing
+// the frames, taken in its input box.
+#include <QComboBox>
+#include <QLineEdit>
 #include <QProgressDialog>
+#include <cstdlib>
 #include <QSlider>
 #include <gtest/gtest.h>
 
@@ -16,6 +20,7 @@
 #include "support/scripted_prompts.h"
 #include "support/stand_in_reader.h"
 #include "support/test_paths.h"
+#include "widgets/input_box.h"
 #include "widgets/when_modal.h"
 
 TEST_F(StandInReaders, GrabAllCancelledKeepsTheFramesTakenAndStopsAtTheLast) {
@@ -56,4 +61,48 @@ TEST_F(StandInReaders, GrabAllCancelledKeepsTheFramesTakenAndStopsAtTheLast) {
     EXPECT_EQ(frame.Slider().value(), int(positions[size_t(count - 1)]));
     EXPECT_TRUE(prompts.messages.empty());  // a Cancel is no failure
     g.stall = false;
+}
+
+// The way of choosing in Grab All's own input box, beside the count: one per
+// shot gives a frame of each shot of the spliced clip, the choice is
+// remembered in the user's settings and offered again.
+TEST(GrabAllChoice, OnePerShotFromTheInputBoxAndRememberedForNextTime) {
+    ScratchDir config;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string oldConfig = old ? old : "";
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    CMainFrame frame;
+    frame.OpenMovie((TestDataDir() / "shots.mp4").string());
+    ASSERT_EQ(frame.Mode(), ModePlaying);
+    int offered = -1;
+    WhenModalShown<CInputBox>([&](CInputBox* box) {
+        auto* choice = box->findChild<QComboBox*>(QStringLiteral("choice"));
+        ASSERT_NE(choice, nullptr);
+        ASSERT_EQ(choice->count(), 3);
+        EXPECT_EQ(choice->itemText(2), QStringLiteral("One per shot"));
+        offered = choice->currentIndex();
+        box->findChild<QLineEdit*>(QStringLiteral("edit"))->setText(QStringLiteral("6"));
+        choice->setCurrentIndex(2);
+        box->accept();
+    });
+    frame.OnGrabAll();
+    EXPECT_EQ(offered, 0);  // exact times until chosen otherwise
+    ASSERT_EQ(frame.Strip().FrameCount(), 6);
+    // One label in each shot (cuts at 2.0, 7.04, 12.0 s; changes near 4.5, 9.5 s).
+    const char* inShot[][2] = {{"00:00:00", "00:00:01"}, {"00:00:02", "00:00:04"}, {"00:00:05", "00:00:06"},
+                               {"00:00:07", "00:00:09"}, {"00:00:10", "00:00:11"}, {"00:00:12", "00:00:13"}};
+    for (int k = 0; k < 6; ++k) {
+        const std::string label = frame.Strip().Frames().At(k)->label;
+        EXPECT_GE(label, inShot[k][0]) << k;
+        EXPECT_LE(label, inShot[k][1]) << k;
+    }
+    EXPECT_EQ(frame.Mode(), ModeStopped);
+    WhenModalShown<CInputBox>([&](CInputBox* box) {
+        offered = box->findChild<QComboBox*>(QStringLiteral("choice"))->currentIndex();
+        box->reject();
+    });
+    frame.OnGrabAll();
+    EXPECT_EQ(offered, 2);
+    EXPECT_EQ(frame.Strip().FrameCount(), 6);
+    if (old) setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
 }

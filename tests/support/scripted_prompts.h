@@ -1,6 +1,7 @@
 #pragma once
 // Answers the program's dialogs from a script, so commands run headless, and
 // records every message shown.
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -51,6 +52,20 @@ public:
         }
         text = texts.front();
         texts.pop_front();
+        return true;
+    }
+    // AskTextAndChoice: the text from `texts`, the choice from `choices`
+    // (kept as offered when empty); what was offered is kept in `offered`.
+    std::deque<int> choices;
+    std::vector<int> offered;
+    bool AskTextAndChoice(QWidget* parent, const std::string& prompt, std::string& text,
+                          const std::vector<std::string>& names, int& choice) override {
+        offered.push_back(choice);
+        if (!AskText(parent, prompt, text)) return false;
+        if (!choices.empty()) {
+            choice = std::min(choices.front(), int(names.size()) - 1);
+            choices.pop_front();
+        }
         return true;
     }
     int RunDialog(QDialog&) override {
