@@ -1,5 +1,6 @@
 #include "cli/frame_choice.h"
 
+#include <atomic>
 #include <cstdio>
 #include <unistd.h>
 
@@ -59,7 +60,14 @@ OpResult GrabSheetChoice(SegmentGrabber& grabber, const std::string& movie, cons
                          const TargetGrabHooks& hooks, MovieFacts& facts) {
     ShotChanges changes;
     if (settings.pick == FramePick::Shots || !settings.shotList.empty()) {
-        if (OpResult found = FindShots(grabber, movie, changes); !found) return found;
+        // An interrupt (the progress answering false) stops the search too.
+        std::atomic<bool> stop{false};
+        ShotFinding finding;
+        finding.cancel = &stop;
+        finding.progress = [&](double) {
+            if (hooks.progress && !hooks.progress(0, int(positions.size()))) stop = true;
+        };
+        if (OpResult found = FindShots(grabber, movie, changes, finding); !found) return found;
         facts.shots = int(changes.shots.size());
         if (!settings.shotList.empty()) {
             if (OpResult wrote = WriteShotList(settings.shotList, ShotListText(changes.shots), settings.overwrite); !wrote) return wrote;

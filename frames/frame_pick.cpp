@@ -19,6 +19,15 @@ constexpr int kCandidates = 7;
 // How far before a candidate the frame is that tells whether it is fading.
 constexpr int kDriftFrames = 3;
 
+// Up to kCandidates times spread over [from, until), the first at `from`,
+// at least a few frames apart.
+std::vector<double> SpreadTimes(double from, double until, double frame) {
+    std::vector<double> times;
+    const double step = std::max((until - from) / kCandidates, (kDriftFrames + 1) * frame);
+    for (double t = from; t < until - 0.25 * frame || times.empty(); t += step) times.push_back(t);
+    return times;
+}
+
 struct SlotState {
     int visited = 0;
     bool any = false;
@@ -61,9 +70,33 @@ std::vector<PickSlot> SlotsInStretches(const std::vector<std::pair<double, doubl
     std::vector<PickSlot> slots;
     for (const auto& [from, until] : stretches) {
         PickSlot slot;
-        const double step = std::max((until - from) / kCandidates, (kDriftFrames + 1) * frame);
-        for (double t = from; t < until - 0.25 * frame || slot.candidates.empty(); t += step)
-            slot.candidates.push_back(t);
+        slot.candidates = SpreadTimes(from, until, frame);
+        slots.push_back(std::move(slot));
+    }
+    return slots;
+}
+
+std::vector<PickSlot> SlotsNearTimes(const std::vector<double>& targets, double reach, double duration,
+                                     double frameDuration, const std::function<double(double)>& keyBefore) {
+    const double frame = frameDuration > 0.0 ? frameDuration : 0.04;
+    std::vector<PickSlot> slots;
+    for (double t : targets) {
+        const double from = std::max(0.0, t - reach), until = std::max(from, std::min(duration, t + reach));
+        double near = from;
+        const double key = keyBefore ? keyBefore(t) : std::nan("");
+        if (std::isfinite(key) && key > near && key <= t) near = key;
+        PickSlot slot;
+        // The way from the key frame to the time is decoded anyway; a
+        // quarter of the reach past it costs little more.
+        const double past = std::min(until, t + 0.25 * reach);
+        slot.candidates = SpreadTimes(near, t, frame);
+        for (double later : SpreadTimes(t, past, frame)) slot.candidates.push_back(later);
+        std::sort(slot.candidates.begin(), slot.candidates.end());
+        slot.candidates.erase(std::unique(slot.candidates.begin(), slot.candidates.end(),
+                                          [&](double a, double b) { return b - a < 0.5 * frame; }),
+                              slot.candidates.end());
+        for (double other : SpreadTimes(from, until, frame))
+            if (other < near - 0.5 * frame || other > past + 0.5 * frame) slot.fallback.push_back(other);
         slots.push_back(std::move(slot));
     }
     return slots;
@@ -131,6 +164,8 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
     }
     if (positions.empty()) return OpResult::Success();
     std::vector<SlotState> states(slots.size());
+    std::vector<size_t> pending;  // slots whose fallback is to be looked at
+    bool second = false;
     std::mutex mutex;
     double lastGiven = -1.0;
     TargetGrabHooks ordered = hooks;
@@ -182,14 +217,34 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
                 state.frame.label = FormatTimeLabel(shown);
                 state.frame.time = shown;
             }
-            finished = ++state.visited == int(slots[s].candidates.size());
+            const size_t looked = slots[s].candidates.size() + (second ? slots[s].fallback.size() : 0);
+            finished = ++state.visited == int(looked);
+            // Only blank or fading frames so far: the rest of the stretch decides.
+            if (finished && !second && !slots[s].fallback.empty() &&
+                (!state.any || state.score.blank || state.score.inTransition)) {
+                pending.push_back(s);
+                return true;
+            }
             if (finished) done = std::move(state.frame);
         }
         if (!finished) return true;
         if (done.image && hooks.shrink) hooks.shrink(s, done);
         return order.Finished(s, std::move(done));
     };
-    const OpResult run = grabber.Run(positions, visit);
+    OpResult run = grabber.Run(positions, visit);
+    if (run && !pending.empty()) {
+        std::sort(pending.begin(), pending.end());
+        positions.clear();
+        slotOf.clear();
+        for (size_t s : pending) {
+            for (double t : slots[s].fallback) {
+                positions.push_back(t);
+                slotOf.push_back(s);
+            }
+        }
+        second = true;
+        run = grabber.Run(positions, visit);
+    }
     if (taken) *taken = order.Taken();
     return run;
 }
@@ -204,7 +259,8 @@ OpResult GrabChosenFrames(FramePick pick, SegmentGrabber& grabber, const std::st
         case FramePick::Best: {
             // Within a third of the step either side: the stretches never meet.
             const double reach = duration / (n + 1) / 3.0;
-            return GrabBestOfSlots(grabber, SlotsInStretches(StretchesNear(positions, reach, duration), frame), hooks);
+            const auto keyBefore = [&](double t) { return grabber.KeyFrameBefore(grabber.SettledPosition(t)); };
+            return GrabBestOfSlots(grabber, SlotsNearTimes(positions, reach, duration, frame, keyBefore), hooks);
         }
         case FramePick::Shots: {
             ShotChanges found;

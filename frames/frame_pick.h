@@ -7,6 +7,7 @@
 // Best and shots look at a few candidate frames for each frame they give
 // (small pictures only) and convert only the one they keep.
 #include <atomic>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,8 @@ const char* PickTitle(FramePick pick);
 // The frames one choice looks at, ascending and inside the movie.
 struct PickSlot {
     std::vector<double> candidates;
+    // Looked at only when every candidate is blank or fading.
+    std::vector<double> fallback;
 };
 
 // A few candidates spread over each [from, until) stretch (ascending, not
@@ -39,6 +42,14 @@ std::vector<PickSlot> SlotsInStretches(const std::vector<std::pair<double, doubl
 // (ascending), inside [0, duration).
 std::vector<std::pair<double, double>> StretchesNear(const std::vector<double>& targets, double reach,
                                                      double duration);
+
+// Best near each of `targets` (ascending), within `reach` either side: first
+// the frames on the way there (from the key frame before it, which is decoded
+// anyway, to a little past it), the whole stretch only when those are all
+// blank or fading. `keyBefore` gives the key frame at or before a time (NaN
+// when unknown).
+std::vector<PickSlot> SlotsNearTimes(const std::vector<double>& targets, double reach, double duration,
+                                     double frameDuration, const std::function<double(double)>& keyBefore);
 
 // One per shot: the middle half of each shot, clear of the changes into and
 // out of it; `n` frames: the n longest shots when there are more, else the
