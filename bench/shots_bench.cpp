@@ -48,10 +48,11 @@ struct Truth {
     bool cut;
 };
 
+// "@" stands for the size and rate.
 const char* const kSources[] = {
-    "testsrc", "smptebars", "mandelbrot", "testsrc2", "yuvtestsrc", "rgbtestsrc", "smptehdbars",
-    "gradients=speed=0.02", "life=mold=10:ratio=0.3:life_color=#ffcc00:death_color=#003366",
-    "cellauto=rule=30:start_full=1,scroll=horizontal=0.03"};
+    "testsrc=@", "smptebars=@", "mandelbrot=@", "testsrc2=@", "yuvtestsrc=@", "rgbtestsrc=@", "smptehdbars=@",
+    "gradients=speed=0.02:@", "life=mold=10:ratio=0.3:life_color=#ffcc00:death_color=#003366:@",
+    "cellauto=rule=30:start_full=1:@,scroll=horizontal=0.03"};
 const char* const kLooks[] = {"null", "hue=h=120:s=1.5", "crop=iw/2:ih/2,scale=320:180"};
 
 // Writes a spliced movie of `stretches` stretches and answers its changes.
@@ -70,8 +71,9 @@ bool MakeSpliced(const fs::path& movie, unsigned seed, int stretches, std::vecto
         lengths.push_back(25 + pick(76));
         joins.push_back(k + 1 == stretches ? 0 : pick(3));
         if (k > 0 && joins[size_t(k - 1)] == 1 && joins.back() == 1) joins.back() = 0;  // no dissolve on both ends
-        inputs += std::string(" -f lavfi -i \"") + kSources[source] + (std::string(kSources[source]).find('=') != std::string::npos ? ":" : "=") +
-                  "size=320x180:rate=25\"";
+        std::string chain = kSources[source];
+        chain.replace(chain.find('@'), 1, "size=320x180:rate=25");
+        inputs += " -f lavfi -i \"" + chain + "\"";
         graph += "[" + std::to_string(k) + "]" + kLooks[pick(3)] + ",format=yuv420p,setsar=1,trim=end_frame=" +
                  std::to_string(lengths.back()) + ",setpts=N/25/TB";
         const long fade = 12;

@@ -16,20 +16,25 @@ namespace {
 
 // Candidates looked at for each frame given.
 constexpr int kCandidates = 7;
-// How far before a candidate the frame is that tells whether it is fading.
+// How far before a candidate the frame is that tells whether it is fading,
+// when no other candidate lies within kDriftSpan seconds before it.
 constexpr int kDriftFrames = 3;
+constexpr double kDriftSpan = 1.0;
 
 // Up to kCandidates times spread over [from, until), the first at `from`,
 // at least a few frames apart.
-std::vector<double> SpreadTimes(double from, double until, double frame) {
+std::vector<double> SpreadTimes(double from, double until, double frame, int count = kCandidates) {
     std::vector<double> times;
-    const double step = std::max((until - from) / kCandidates, (kDriftFrames + 1) * frame);
+    const double step = std::max((until - from) / count, (kDriftFrames + 1) * frame);
     for (double t = from; t < until - 0.25 * frame || times.empty(); t += step) times.push_back(t);
     return times;
 }
 
 struct SlotState {
     int visited = 0;
+    // The candidate looked at last, to tell a fade from how fast colours move.
+    SmallPicture last;
+    double lastTime = -1.0;
     bool any = false;
     FrameScore score;
     double time = -1.0;
@@ -89,8 +94,8 @@ std::vector<PickSlot> SlotsNearTimes(const std::vector<double>& targets, double 
         // The way from the key frame to the time is decoded anyway; a
         // quarter of the reach past it costs little more.
         const double past = std::min(until, t + 0.25 * reach);
-        slot.candidates = SpreadTimes(near, t, frame);
-        for (double later : SpreadTimes(t, past, frame)) slot.candidates.push_back(later);
+        slot.candidates = SpreadTimes(near, t, frame, kCandidates - 2);
+        for (double later : SpreadTimes(t, past, frame, 2)) slot.candidates.push_back(later);
         std::sort(slot.candidates.begin(), slot.candidates.end());
         slot.candidates.erase(std::unique(slot.candidates.begin(), slot.candidates.end(),
                                           [&](double a, double b) { return b - a < 0.5 * frame; }),
@@ -118,15 +123,18 @@ std::vector<std::pair<double, double>> StretchesOfShots(const std::vector<Shot>&
     if (shots.empty() || n < 1) return stretches;
     // How many frames each shot gives: the n longest one each; with frames to
     // spare, each goes to the shot whose frames would lie furthest apart.
-    std::vector<size_t> order(shots.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    // A black gap between shots is no shot worth a frame, unless nothing else is.
+    const bool anyPicture = std::any_of(shots.begin(), shots.end(), [](const Shot& s) { return !s.blank; });
+    std::vector<size_t> order;
+    for (size_t k = 0; k < shots.size(); ++k)
+        if (!shots[k].blank || !anyPicture) order.push_back(k);
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return shots[a].Length() > shots[b].Length(); });
     std::vector<int> count(shots.size(), 0);
     for (size_t k = 0; k < order.size() && k < size_t(n); ++k) count[order[k]] = 1;
     for (int spare = n - int(std::min(order.size(), size_t(n))); spare > 0; --spare) {
-        size_t roomiest = 0;
-        for (size_t k = 1; k < shots.size(); ++k)
+        size_t roomiest = order.front();
+        for (size_t k : order)
             if (shots[k].Length() / (count[k] + 1) > shots[roomiest].Length() / (count[roomiest] + 1)) roomiest = k;
         ++count[roomiest];
     }
@@ -164,6 +172,14 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
     }
     if (positions.empty()) return OpResult::Success();
     std::vector<SlotState> states(slots.size());
+    // A frame before the key frame a slot starts from would cost a decode of
+    // the group of pictures before it: no earlier frame is looked at there.
+    std::vector<double> keyOf(slots.size(), -1.0);
+    for (size_t s = 0; s < slots.size(); ++s) {
+        if (slots[s].candidates.empty()) continue;
+        const double key = grabber.KeyFrameBefore(grabber.SettledPosition(slots[s].candidates.front()));
+        if (std::isfinite(key)) keyOf[s] = key;
+    }
     std::vector<size_t> pending;  // slots whose fallback is to be looked at
     bool second = false;
     std::mutex mutex;
@@ -184,8 +200,18 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
         SmallPicture earlier, picture;
         double shown = 0.0;
         const double at = positions[k];
-        const bool drift = at - kDriftFrames * frame >= 0.0;
-        if (drift) {
+        int apart = kDriftFrames;
+        {
+            // The candidate before, when it is near enough to tell; else a
+            // frame a little before this one, decoded on the way.
+            std::lock_guard lock(mutex);
+            const SlotState& state = states[s];
+            if (state.lastTime >= 0.0 && state.lastTime < at && at - state.lastTime < kDriftSpan) {
+                earlier = state.last;
+                apart = std::max(1, int(std::lround((at - state.lastTime) / frame)));
+            }
+        }
+        if (earlier.Empty() && at - kDriftFrames * frame >= std::max(0.0, keyOf[s])) {
             const AVFrame* raw = source.RawPictureAt(at - kDriftFrames * frame, shown);
             if (!raw || !maker.Make(raw, earlier)) earlier = {};
         }
@@ -194,7 +220,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
         FrameScore score;
         bool better = false;
         if (raw && maker.Make(raw, picture)) {
-            score = ScoreFrame(picture, earlier, kDriftFrames);
+            score = ScoreFrame(picture, earlier, apart);
             {
                 std::lock_guard lock(mutex);
                 better = !states[s].any || BetterFrame(score, states[s].score);
@@ -209,6 +235,10 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
         {
             std::lock_guard lock(mutex);
             SlotState& state = states[s];
+            if (!picture.Empty() && shown > state.lastTime) {
+                state.last = picture;
+                state.lastTime = shown;
+            }
             if (image && (!state.any || BetterFrame(score, state.score))) {
                 state.any = true;
                 state.score = score;

@@ -53,7 +53,8 @@ std::vector<PickSlot> SlotsNearTimes(const std::vector<double>& targets, double 
 
 // One per shot: the middle half of each shot, clear of the changes into and
 // out of it; `n` frames: the n longest shots when there are more, else the
-// longest shots get more, spread inside them. In time order.
+// longest shots get more, spread inside them. In time order. Blank shots (a
+// black gap) get none while any other shot is there.
 std::vector<std::pair<double, double>> StretchesOfShots(const std::vector<Shot>& shots,
                                                         const std::vector<std::pair<double, double>>& changes, int n);
 

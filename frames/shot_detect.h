@@ -45,6 +45,7 @@ struct Shot {
     double end = 0.0;    // seconds where the next shot (or the movie) begins
     int64_t firstFrame = 0;
     int64_t lastFrame = 0;
+    bool blank = false;  // most of its frames are blank (a black gap between shots)
     double Length() const { return end - start; }
 };
 

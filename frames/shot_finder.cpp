@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "frames/frame_score.h"
 #include "frames/movie_scan.h"
 #include "grabbing/segment_grabber.h"
 
@@ -78,6 +79,15 @@ OpResult FindShots(SegmentGrabber& grabber, const std::string& movie, ShotChange
         starts.push_back(time);
     }
     out.shots = ShotsBetween(starts, info.duration, frame);
+    for (Shot& shot : out.shots) {
+        int blank = 0, all = 0;
+        for (const ScanSample& sample : samples) {
+            if (sample.time < shot.start || sample.time >= shot.end) continue;
+            ++all;
+            blank += IsBlankPicture(sample.picture) ? 1 : 0;
+        }
+        shot.blank = all > 0 && 2 * blank > all;
+    }
     if (finding.progress) finding.progress(1.0);
     return OpResult::Success();
 }

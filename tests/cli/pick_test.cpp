@@ -61,7 +61,8 @@ TEST(PickTest, ExactIsTheDefaultAndBadChoicesAreUsageErrors) {
 
 // Black from 4.60 to 5.16 s and from 6.92 to 8.00 s; three frames 2.4 s apart
 // at 2.4, 4.8 and 7.2 s: exact times give two black frames (--skip-blank one,
-// its look-ahead is shorter), best none, as there is picture within 0.8 s of each.
+// its look-ahead is shorter), best none, as there is picture within 0.8 s of
+// each; one per shot none either.
 TEST(PickTest, BestNeverGivesABlankFrameWherePictureLiesWithinAThirdOfTheStep) {
     ScratchDir dir;
     const std::string movie = Clip("blank_gaps.mp4");
@@ -73,6 +74,16 @@ TEST(PickTest, BestNeverGivesABlankFrameWherePictureLiesWithinAThirdOfTheStep) {
     for (const std::string& file : files) {
         CDibImage picture;
         ASSERT_TRUE(picture.LoadJpeg((dir.path() / "f" / "blank_gaps.mp4" / file).string()));
+        EXPECT_FALSE(IsNearlyUniform(picture)) << file;
+    }
+    // The black stretches are shots of their own (cut into and out of), but
+    // no shot worth a frame.
+    ASSERT_EQ(RunSheetProgram({"-n", "5", "--pick", "shots", "-o", dir / "shots.jpg", "--frames-dir", dir / "s", movie})
+                  .code,
+              0);
+    for (const std::string& file : FrameFiles(dir.path() / "s" / "blank_gaps.mp4")) {
+        CDibImage picture;
+        ASSERT_TRUE(picture.LoadJpeg((dir.path() / "s" / "blank_gaps.mp4" / file).string()));
         EXPECT_FALSE(IsNearlyUniform(picture)) << file;
     }
 }
