@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -198,6 +199,13 @@ void BM_ShotAccuracyOnSplicedMovies(benchmark::State& state) {
                 }
             }
             for (const Truth& truth : truths) ++made[truth.cut ? 0 : 1];
+            if (std::getenv("SHOTS_BENCH_VERBOSE")) {
+                for (size_t t = 0; t < truths.size(); ++t)
+                    std::fprintf(stderr, "%s %ld-%ld%s\n", truths[t].cut ? "cut" : "gradual", truths[t].from,
+                                 truths[t].until, used[t] ? "" : "  MISSED");
+                for (size_t s = 1; s < changes.shots.size(); ++s)
+                    std::fprintf(stderr, "  found %ld\n", long(changes.shots[s].firstFrame));
+            }
         }
     }
     const auto share = [](long a, long b) { return b ? double(a) / double(b) : 0.0; };

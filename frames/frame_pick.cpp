@@ -300,8 +300,38 @@ OpResult GrabChosenFrames(FramePick pick, SegmentGrabber& grabber, const std::st
                 if (OpResult ok = FindShots(grabber, movie, found, finding); !ok) return ok;
                 shots = &found;
             }
-            return GrabBestOfSlots(grabber, SlotsInStretches(StretchesOfShots(shots->shots, shots->changes, n), frame),
-                                   hooks);
+            // The scan already looked at the frames others refer to: the best
+            // of those in each stretch is taken exactly, as Grab All takes a time.
+            std::vector<double> chosen;
+            const auto& samples = shots->samples;
+            for (const auto& [from, until] : StretchesOfShots(shots->shots, shots->changes, n)) {
+                const auto first = std::lower_bound(samples.begin(), samples.end(), from,
+                                                    [](const ScanSample& a, double t) { return a.time < t; });
+                double best = -1.0;
+                FrameScore bestScore;
+                for (auto it = first; it != samples.end() && it->time < until; ++it) {
+                    const SmallPicture none;
+                    const FrameScore score =
+                        ScoreFrame(it->picture, it == samples.begin() ? none : (it - 1)->picture,
+                                   it == samples.begin() ? 0 : std::max(1, int(std::lround((it->time - (it - 1)->time) / frame))));
+                    if (best < 0.0 || BetterFrame(score, bestScore)) {
+                        best = it->time;
+                        bestScore = score;
+                    }
+                }
+                if (best < 0.0) best = 0.5 * (from + until);
+                // A quarter frame on, so that rounding cannot fall back a frame.
+                if (chosen.empty() || best + 0.25 * frame > chosen.back()) chosen.push_back(best + 0.25 * frame);
+            }
+            TargetGrabHooks own = hooks;
+            own.take = [&](size_t index, GrabbedFrame grabbed) {
+                if (grabbed.image) {
+                    grabbed.time = chosen[index] - 0.25 * frame;
+                    grabbed.label = FormatTimeLabel(grabbed.time);
+                }
+                if (hooks.take) hooks.take(index, std::move(grabbed));
+            };
+            return GrabTargets(grabber, chosen, {}, own);
         }
         default:
             return GrabTargets(grabber, positions, latest, hooks);

@@ -88,6 +88,7 @@ OpResult FindShots(SegmentGrabber& grabber, const std::string& movie, ShotChange
         }
         shot.blank = all > 0 && 2 * blank > all;
     }
+    out.samples = std::move(samples);
     if (finding.progress) finding.progress(1.0);
     return OpResult::Success();
 }

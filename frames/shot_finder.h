@@ -17,6 +17,9 @@ struct ShotChanges {
     // The stretches where one shot turns into the next (fades, dissolves;
     // for a cut, its two frames); frames there are not worth showing.
     std::vector<std::pair<double, double>> changes;
+    // The scan's small pictures, in time order: frames to choose from
+    // without decoding again.
+    std::vector<ScanSample> samples;
 };
 
 struct ShotFinding {
