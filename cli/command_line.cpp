@@ -117,7 +117,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
                 "a third of the spacing either side of each time: not blank, not in a fade or dissolve, "
                 "sharpest; labelled with its own time), shots (one frame per shot, the sharpest of its middle "
                 "half; the N longest shots when there are more, more frames from the longest when fewer).",
-        "WAY");
+        "exact|best|shots");
     const QCommandLineOption shotList("shot-list", "Write the shots found as CSV to FILE (- for standard output): "
                                                    "shot, start frame, start time, end frame, end time, length "
                                                    "in seconds; frames counted from 0.", "FILE");

@@ -177,7 +177,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
     std::vector<double> keyOf(slots.size(), -1.0);
     for (size_t s = 0; s < slots.size(); ++s) {
         if (slots[s].candidates.empty()) continue;
-        const double key = grabber.KeyFrameBefore(grabber.SettledPosition(slots[s].candidates.front()));
+        const double key = grabber.KeyFrameAtOrBefore(grabber.SettledPosition(slots[s].candidates.front()));
         if (std::isfinite(key)) keyOf[s] = key;
     }
     std::vector<size_t> pending;  // slots whose fallback is to be looked at
@@ -261,7 +261,10 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
         if (done.image && hooks.shrink) hooks.shrink(s, done);
         return order.Finished(s, std::move(done));
     };
-    OpResult run = grabber.Run(positions, visit);
+    // A stop asked for while a long stretch is decoded ends it at once.
+    std::function<bool()> stopRequested;
+    if (hooks.progress) stopRequested = [&] { return !order.StillWanted(); };
+    OpResult run = grabber.Run(positions, visit, 0, {}, stopRequested);
     if (run && !pending.empty()) {
         std::sort(pending.begin(), pending.end());
         positions.clear();
@@ -273,7 +276,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
             }
         }
         second = true;
-        run = grabber.Run(positions, visit);
+        run = grabber.Run(positions, visit, 0, {}, stopRequested);
     }
     if (taken) *taken = order.Taken();
     return run;
@@ -289,7 +292,7 @@ OpResult GrabChosenFrames(FramePick pick, SegmentGrabber& grabber, const std::st
         case FramePick::Best: {
             // Within a third of the step either side: the stretches never meet.
             const double reach = duration / (n + 1) / 3.0;
-            const auto keyBefore = [&](double t) { return grabber.KeyFrameBefore(grabber.SettledPosition(t)); };
+            const auto keyBefore = [&](double t) { return grabber.KeyFrameAtOrBefore(grabber.SettledPosition(t)); };
             return GrabBestOfSlots(grabber, SlotsNearTimes(positions, reach, duration, frame, keyBefore), hooks);
         }
         case FramePick::Shots: {

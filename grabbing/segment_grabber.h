@@ -88,10 +88,6 @@ public:
     // container's index tells; NaN when it does not tell. Not during Run.
     double KeyFrameAtOrBefore(double position) const { return KeyFrameBefore(position, {}); }
 
-    // The key frame at or before `position` as the container's index tells
-    // it; NaN when the index does not.
-    double KeyFrameBefore(double position) const { return KeyFrameBefore(position, {}); }
-
     // How Run would split `positions`: the index where each segment starts.
     std::vector<size_t> SegmentStarts(const std::vector<double>& positions, const std::vector<double>& keyTimes) const;
 
