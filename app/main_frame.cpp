@@ -190,6 +190,12 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_grabbing) {
+        // Grab All ends first and closes the window then.
+        m_closeAfterGrab = true;
+        event->ignore();
+        return;
+    }
     // Closing the window ends the program: the movie stops first.
     CloseMovie();
     event->accept();

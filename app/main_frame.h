@@ -4,6 +4,8 @@
 // player while a movie is open, keeps the playback mode and carries out the
 // playback, grab and file operations on the movie and the strip.
 #include <QMainWindow>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,7 +21,6 @@ class CVideoArea;
 class QAction;
 class QLabel;
 class QSlider;
-class QSocketNotifier;
 class QTimer;
 class QToolBar;
 
@@ -131,7 +132,7 @@ private:
         EventPause& operator=(const EventPause&) = delete;
 
     private:
-        QSocketNotifier* m_notifier;
+        QPointer<QSocketNotifier> m_notifier;  // may go with the movie meanwhile
     };
 
     QToolBar* m_toolBar = nullptr;
@@ -142,6 +143,8 @@ private:
     std::map<int, QAction*> m_actions;
     std::unique_ptr<CMoviePlayer> m_player;
     std::unique_ptr<QSocketNotifier> m_eventNotifier;
+    bool m_grabbing = false;        // Grab All's frames are being taken
+    bool m_closeAfterGrab = false;  // the window was asked to close meanwhile
     float m_sliderScale = 1.0f;
     PlayMode m_playMode = NoMovie;
     MovieDetails m_details;

@@ -1,6 +1,7 @@
 // Grab Current and Grab All.
 #include <QCoreApplication>
 #include <QObject>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <algorithm>
 #include <string>
@@ -75,9 +76,16 @@ void CMainFrame::OnGrabAll() {
     if (positions.empty()) return;
     double last = -1.0;
     const OpResult grabbed = GrabPositions(positions, last, pick);
+    if (m_closeAfterGrab) {
+        // The window was asked to close meanwhile: it closes now, with the
+        // frames taken so far in the strip.
+        m_closeAfterGrab = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     // The movie stays stopped where the last frame was taken, as if the
     // player had stepped there.
-    if (last >= 0.0) {
+    if (m_player && last >= 0.0) {
         m_player->SetPosition(last, true);
         SetSliderPos(m_player->GetCurrentPosition());
         m_videoArea->update();
@@ -86,6 +94,9 @@ void CMainFrame::OnGrabAll() {
 }
 
 OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double& last, FramePick pick) {
+    // While the grab runs, a close of the window (a logout, a compositor's
+    // close) waits for it to end instead of taking the movie away under it.
+    const QScopedValueRollback<bool> grabbing(m_grabbing, true);
     EventPause pause(*this);
     ProgressSteps progress(this, QStringLiteral("Grabbing frames..."));
     // Wakes this thread's event loop from the grabbing threads; queued calls
@@ -118,12 +129,12 @@ OpResult CMainFrame::GrabPositions(const std::vector<double>& positions, double&
         }
         // Frames taken before a Cancel stay in the strip; later ones are not
         // added.
-        if (!progress.Step(done, total)) break;
+        if (!progress.Step(done, total) || m_closeAfterGrab) break;
         if (finished) break;
         QCoreApplication::processEvents(kWaitWithoutInput);
     }
     // After a Cancel the threads give way within a picture's decode; the run
     // waits for them as it goes.
     grab.Stop();
-    return progress.Cancelled() ? OpResult::Success() : grab.Result();
+    return progress.Cancelled() || m_closeAfterGrab ? OpResult::Success() : grab.Result();
 }

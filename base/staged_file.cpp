@@ -248,7 +248,8 @@ OpResult OutputBatch::MoveIn(StagedFile& file) {
     // A file this batch moved in before is no one else's to put back.
     const bool known = std::find(m_files.begin(), m_files.end(), target) != m_files.end();
     std::string aside;
-    if (file.Mode() == WriteMode::Replace && !known && PathTaken(target)) {
+    const bool replacing = file.Mode() == WriteMode::Replace && !known && PathTaken(target);
+    if (replacing) {
         aside = StagingNameFor(target, ".old");
         if (::link(target.c_str(), aside.c_str()) != 0) aside.clear();
     }
@@ -258,6 +259,9 @@ OpResult OutputBatch::MoveIn(StagedFile& file) {
         return moved;
     }
     if (!aside.empty()) m_replaced.push_back({target, aside});
-    if (!known) m_files.push_back(target);
+    // A file replaced where no second name could keep the old one (a file
+    // system without hard links) cannot be put back: the new one stays rather
+    // than leaving the user with neither.
+    if (!known && (!replacing || !aside.empty())) m_files.push_back(target);
     return moved;
 }

@@ -69,11 +69,16 @@ OpResult GrabSheetChoice(SegmentGrabber& grabber, const std::string& movie, cons
         };
         if (OpResult found = FindShots(grabber, movie, changes, finding); !found) return found;
         facts.shots = int(changes.shots.size());
-        if (!settings.shotList.empty()) {
-            if (OpResult wrote = WriteShotList(settings.shotList, ShotListText(changes.shots), settings.overwrite); !wrote) return wrote;
-            if (settings.shotList != "-") facts.written.push_back(settings.shotList);
-        }
     }
-    return GrabChosenFrames(settings.pick, grabber, movie, positions, latest, hooks, &changes);
+    if (OpResult grabbed = GrabChosenFrames(settings.pick, grabber, movie, positions, latest, hooks, &changes); !grabbed)
+        return grabbed;
+    // Written once the frames are in, so that a movie given up on part way
+    // (an interrupt, a failed grab) leaves no list behind.
+    if (!settings.shotList.empty()) {
+        if (OpResult wrote = WriteShotList(settings.shotList, ShotListText(changes.shots), settings.overwrite); !wrote)
+            return wrote;
+        if (settings.shotList != "-") facts.written.push_back(settings.shotList);
+    }
+    return OpResult::Success();
 }
 

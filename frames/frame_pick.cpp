@@ -39,6 +39,7 @@ struct SlotState {
     FrameScore score;
     double time = -1.0;
     GrabbedFrame frame;
+    bool shrunk = false;  // `frame` was made small already (while the slot waited)
 };
 
 }  // namespace
@@ -232,6 +233,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
         }
         GrabbedFrame done;
         bool finished = false;
+        bool shrunk = false;
         {
             std::lock_guard lock(mutex);
             SlotState& state = states[s];
@@ -244,6 +246,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
                 state.score = score;
                 state.time = shown;
                 state.frame.image = std::move(image);
+                state.shrunk = false;
                 state.frame.label = FormatTimeLabel(shown);
                 state.frame.time = shown;
             }
@@ -252,13 +255,22 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
             // Only blank or fading frames so far: the rest of the stretch decides.
             if (finished && !second && !slots[s].fallback.empty() &&
                 (!state.any || state.score.blank || state.score.inTransition)) {
+                // A waiting slot keeps its frame small: a dark movie may park
+                // most of its slots until the second pass.
+                if (state.frame.image && hooks.shrink && !state.shrunk) {
+                    hooks.shrink(s, state.frame);
+                    state.shrunk = true;
+                }
                 pending.push_back(s);
                 return true;
             }
-            if (finished) done = std::move(state.frame);
+            if (finished) {
+                shrunk = state.shrunk;
+                done = std::move(state.frame);
+            }
         }
         if (!finished) return true;
-        if (done.image && hooks.shrink) hooks.shrink(s, done);
+        if (done.image && hooks.shrink && !shrunk) hooks.shrink(s, done);
         return order.Finished(s, std::move(done));
     };
     // A stop asked for while a long stretch is decoded ends it at once.
@@ -285,7 +297,7 @@ OpResult GrabBestOfSlots(SegmentGrabber& grabber, const std::vector<PickSlot>& s
 OpResult GrabChosenFrames(FramePick pick, SegmentGrabber& grabber, const std::string& movie,
                           const std::vector<double>& positions, const std::vector<double>& latest,
                           const TargetGrabHooks& hooks, const ShotChanges* shots, const std::atomic<bool>* cancel) {
-    const double frame = grabber.Info().frameDuration;
+    const double frame = grabber.Info().frameDuration > 0.0 ? grabber.Info().frameDuration : 0.04;
     const double duration = grabber.Info().duration;
     const int n = int(positions.size());
     switch (pick) {

@@ -7,6 +7,7 @@
 #include <QProgressDialog>
 #include <cstdlib>
 #include <QSlider>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -106,3 +107,25 @@ TEST(GrabAllChoice, OnePerShotFromTheInputBoxAndRememberedForNextTime) {
     EXPECT_EQ(frame.Strip().FrameCount(), 6);
     if (old) setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
 }
+
+// A close of the window while Grab All waits for its threads (a logout, a
+// compositor's close: no user input, so it gets through) waits for the grab
+// to give way, then closes the window with the frames taken so far.
+TEST_F(StandInReaders, ClosingTheWindowDuringGrabAllEndsTheGrabThenCloses) {
+    ScriptedPrompts prompts;
+    CMainFrame frame;
+    frame.show();
+    frame.OpenMovie((TestDataDir() / "long100.mp4").string());
+    g.stallFrom = g.opened.load();  // every reader of the grab stalls
+    g.stall = true;
+    QTimer::singleShot(100, &frame, [&] { frame.close(); });
+    prompts.texts = {"30"};
+    frame.OnGrabAll();
+    EXPECT_TRUE(frame.isVisible());  // not closed under the grab
+    EXPECT_TRUE(prompts.messages.empty());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(frame.Player(), nullptr);
+    g.stall = false;
+}
+
