@@ -86,6 +86,13 @@ public:
         text = std::to_string(kGrabs);
         return true;
     }
+    // The box with the ways of choosing frames: the exact times.
+    bool AskTextAndChoice(QWidget*, const std::string&, std::string& text, const std::vector<std::string>&,
+                          int& choice) override {
+        text = std::to_string(kGrabs);
+        choice = 0;
+        return true;
+    }
 };
 
 // Both sides do the same 30 exact grabs of Grab All: at k x D / (N + 1). The
